@@ -1,0 +1,101 @@
+// Start-up, main loop and end of the show.
+#include "demo/demo.h"
+
+#include "display/window.h"
+#include "fx/light.h"
+#include "fx/radialblur.h"
+#include "image/pictures.h"
+#include "image/texture.h"
+#include "scenes/gyrotube.h"
+#include "sound/sound.h"
+
+#include <SDL/SDL.h>
+#include <cstdlib>
+#include <pthread.h>
+#include <unistd.h>
+
+std::int32_t demo::time;
+bool demo::blur;
+bool demo::done;
+scene* demo::scenes[4];
+light* demo::lamp;
+radialblur* demo::blurrer;
+texture* demo::hamstertex;
+texture* demo::bagtex;
+texture* demo::noisetex;
+texture* demo::bottletex;
+texture* demo::snapshottex;
+texture* demo::glowtex;
+OggVorbis_File demo::music;
+FILE* demo::musicfile;
+FILE* demo::dsp;
+std::atomic<std::uint32_t> demo::written;
+std::int32_t (*demo::clock)() = sound::time;
+
+// Start-up messages end with a newline from puts; the text is ISO-8859-1.
+[[noreturn]] static void fail(const char* message)
+{
+    std::puts(message);
+    std::exit(1);
+}
+
+void demo::init()
+{
+    blur = true;
+
+    // Every picture is decoded and mip-mapped before the music is opened.
+    hamstertex = new texture(hamsterjpg, hamsterjpglen, true);
+    bagtex = new texture(bagjpg, bagjpglen, true);
+    noisetex = new texture(noisejpg, noisejpglen, true);
+    bottletex = new texture(bottlejpg, bottlejpglen, true);
+    snapshottex = new texture(snapshotjpg, snapshotjpglen, true);
+    glowtex = new texture(glowjpg, glowjpglen, true);
+
+    musicfile = std::fopen("data/lyd.ogg", "r");
+    if (!musicfile)
+        fail("fuck, fikk ikke \xE5pnet ikke data/lyd.ogg.");
+    if (ov_open(musicfile, &music, nullptr, 0) != 0)
+        fail("fuck, problemer med vorbisfile \\: ");
+    if (!sound::opendsp())
+        fail("bleh. lyden fucka. \\: ");
+
+    // The music thread is never joined: it ends with the soundtrack or
+    // with the process.
+    pthread_t thread;
+    pthread_create(&thread, nullptr, sound::play, nullptr);
+
+    scenes[0] = new gyrotube;
+    blurrer = new radialblur;
+    lamp = new light(0, 0, 2);
+
+    usleep(1000);
+    time = 0;
+    sound::resetclock();
+}
+
+void demo::run()
+{
+    done = false;
+    do {
+        frame();
+        SDL_Event event;
+        while (SDL_PollEvent(&event))
+            if (event.type == SDL_QUIT)
+                done = true;
+        if (SDL_GetKeyState(nullptr)[SDLK_ESCAPE])
+            done = true;
+    } while (!done);
+    std::printf("zOT!");
+    quit();
+}
+
+void demo::quit()
+{
+    if (w) {
+        delete w;
+        w = nullptr;
+    }
+    for (scene* s : scenes)
+        delete s;
+    std::exit(0);
+}

@@ -1,0 +1,48 @@
+// The show's shared state and its spine: start-up, main loop, frame, end.
+//
+// `demo` has only static members and is never instantiated. Everything is
+// created once by init() and lives until the process ends. Two threads
+// touch it: the main thread (all of it) and the music thread, which meets
+// the main thread only at `written` and at the `dsp` stream (sound/sound.h).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <vorbis/vorbisfile.h>
+
+class scene;
+class light;
+class radialblur;
+class texture;
+
+class demo {
+public:
+    static std::int32_t time;   // show clock, clock units (1000 per beat)
+    static bool blur;           // the blur pass runs while set
+    static bool done;           // the main loop ends after this frame
+    static scene* scenes[4];    // slot 0: the tube scene; 1-3 stay null
+    static light* lamp;
+    static radialblur* blurrer;
+    static texture* hamstertex;
+    static texture* bagtex;
+    static texture* noisetex;
+    static texture* bottletex;
+    static texture* snapshottex;
+    static texture* glowtex;
+    static OggVorbis_File music;    // the open soundtrack; music thread only
+    static FILE* musicfile;
+    static FILE* dsp;               // the sound device, as a stdio stream
+    // PCM bytes handed to `dsp`. Written only by the music thread, read by
+    // the main thread once per frame; no ordering with other data needed.
+    static std::atomic<std::uint32_t> written;
+
+    // Where frame() reads the clock. sound::time in the show; tests and
+    // tools point it at a clock of their own to render any moment.
+    static std::int32_t (*clock)();
+
+    static void init();         // start-up; every failure ends the process
+    [[noreturn]] static void run();
+    [[noreturn]] static void quit();
+    static void frame();        // one frame; main thread
+};

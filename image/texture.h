@@ -1,0 +1,18 @@
+// One embedded JPEG turned into a mip-mapped GL texture.
+#pragma once
+
+#include <GL/gl.h>
+
+struct image;
+
+class texture {
+public:
+    image* img;     // the decoded picture, kept for the texture's lifetime
+    bool wrap;      // true: GL_REPEAT; false: GL_CLAMP_TO_EDGE
+    GLuint id;
+
+    // Needs a GL context. Decodes, uploads with mip-maps, leaves 2D
+    // texturing off and the new texture bound.
+    texture(const unsigned char* data, int length, bool wrap);
+    ~texture();     // frees the decoded picture; the GL name is kept
+};

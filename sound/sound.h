@@ -1,0 +1,35 @@
+// Music playback and the show clock.
+//
+// PCM is signed 16-bit little-endian stereo at 44100 Hz: 176400 bytes per
+// second. The clock counts 1000 units per beat at 97 beats per minute,
+// about 1616.67 units per second of played sound.
+#pragma once
+
+#include <cstdint>
+
+namespace sound {
+
+// Main thread, once. Opens the device into demo::dsp and fixes 16-bit
+// stereo at exactly 44100 Hz. /dev/dsp when it is a character device (OSS),
+// otherwise ALSA's "default" PCM. False when there is no device or it
+// refuses any setting; nothing is ever created at /dev/dsp.
+bool opendsp();
+
+// Main thread. Bytes written to demo::dsp that the device has not played
+// yet; 0 when it cannot tell.
+std::uint32_t queued();
+
+// Music thread body: decodes demo::music into demo::dsp in 4096-byte pieces,
+// advancing demo::written after each write, until the stream ends.
+void* play(void* = nullptr);
+
+// Main thread, once per frame: the clock from demo::written and queued().
+// Never steps back from the value it returned last (see resetclock).
+std::int32_t time();
+void resetclock();      // forget the last value; start-up does this
+
+// The conversion itself: bytes played to clock units, truncated. A queue
+// larger than the count (a race with the writer) counts as nothing played.
+std::int32_t clockunits(std::uint32_t written, std::uint32_t queued);
+
+}

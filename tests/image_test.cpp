@@ -1,0 +1,320 @@
+// Decoding the embedded pictures and turning them into GL textures.
+#include "image/image.h"
+#include "image/pictures.h"
+#include "image/texture.h"
+#include "support/glcontext.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <malloc.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct picture {
+    const char* name;
+    const unsigned char* data;
+    int length;
+    int width;
+    int height;
+};
+
+const picture pictures[] = {
+    {"hamster", hamsterjpg, hamsterjpglen, 256, 256},
+    {"bag", bagjpg, bagjpglen, 568, 782},
+    {"noise", noisejpg, noisejpglen, 512, 512},
+    {"bottle", bottlejpg, bottlejpglen, 388, 976},
+    {"snapshot", snapshotjpg, snapshotjpglen, 288, 214},
+    {"glow", glowjpg, glowjpglen, 128, 128},
+};
+
+// The decoded pixel at (x, y), three bytes.
+const unsigned char* at(const image* img, int x, int y)
+{
+    return img->pixels + (static_cast<std::size_t>(y) * img->width + x) * 3;
+}
+
+void freeimage(image* img)
+{
+    std::free(img->pixels);
+    std::free(img);
+}
+
+// The marker segments of a JPEG file up to its scan, as found by walking
+// the length fields from the start-of-image marker.
+struct segment {
+    unsigned char marker;
+    std::vector<unsigned char> body;
+};
+
+std::vector<segment> segments(const unsigned char* data, int length)
+{
+    std::vector<segment> found;
+    if (length < 4 || data[0] != 0xff || data[1] != 0xd8)
+        return found;
+    int at = 2;
+    while (at + 4 <= length && data[at] == 0xff) {
+        const int size = data[at + 2] << 8 | data[at + 3];
+        if (size < 2 || at + 2 + size > length)
+            break;
+        found.push_back({data[at + 1],
+                         std::vector<unsigned char>(data + at + 4, data + at + 2 + size)});
+        if (data[at + 1] == 0xda)
+            break;
+        at += 2 + size;
+    }
+    return found;
+}
+
+GLint texparameter(GLenum name)
+{
+    GLint value = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+    return value;
+}
+
+GLint levelparameter(GLint level, GLenum name)
+{
+    GLint value = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &value);
+    return value;
+}
+
+}
+
+TEST(Pictures, EmbeddedBytesMatchTheFiles)
+{
+    for (const picture& p : pictures) {
+        SCOPED_TRACE(p.name);
+        std::ifstream file(std::string(SOURCE_DIR) + "/image/pictures/" + p.name + ".jpg",
+                           std::ios::binary);
+        ASSERT_TRUE(file) << "missing picture file";
+        const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(file),
+                                               std::istreambuf_iterator<char>()};
+        ASSERT_EQ(p.length, static_cast<int>(bytes.size()));
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), p.data));
+    }
+}
+
+TEST(Pictures, AreBaselineJfifWithThreeComponentsAndAComment)
+{
+    for (const picture& p : pictures) {
+        SCOPED_TRACE(p.name);
+        bool jfif = false, comment = false, baseline = false;
+        for (const segment& s : segments(p.data, p.length)) {
+            if (s.marker == 0xe0 && s.body.size() >= 5)
+                jfif = std::string(s.body.begin(), s.body.begin() + 5) == std::string("JFIF", 5);
+            if (s.marker == 0xfe)
+                comment = true;
+            // Start of frame: precision, height, width, component count.
+            if (s.marker == 0xc0 && s.body.size() >= 6) {
+                baseline = true;
+                EXPECT_EQ(p.height, s.body[1] << 8 | s.body[2]);
+                EXPECT_EQ(p.width, s.body[3] << 8 | s.body[4]);
+                EXPECT_EQ(3, s.body[5]);
+            }
+            EXPECT_NE(0xc2, s.marker) << "progressive";
+        }
+        EXPECT_TRUE(jfif);
+        EXPECT_TRUE(comment);
+        EXPECT_TRUE(baseline);
+        EXPECT_EQ(0xff, p.data[p.length - 2]);
+        EXPECT_EQ(0xd9, p.data[p.length - 1]) << "no end-of-image marker";
+    }
+}
+
+TEST(Loadjpeg, DecodesEveryPictureToItsSizeInRgb)
+{
+    for (const picture& p : pictures) {
+        SCOPED_TRACE(p.name);
+        image* img = loadjpeg(p.data, p.length);
+        ASSERT_NE(nullptr, img);
+        EXPECT_EQ(p.width, img->width);
+        EXPECT_EQ(p.height, img->height);
+        ASSERT_NE(nullptr, img->pixels);
+        EXPECT_GE(malloc_usable_size(img->pixels),
+                  static_cast<std::size_t>(p.width) * 3 * p.height);
+        freeimage(img);
+    }
+    image* snapshot = loadjpeg(snapshotjpg, snapshotjpglen);
+    EXPECT_GE(malloc_usable_size(snapshot->pixels), 184896u);
+    freeimage(snapshot);
+}
+
+TEST(Loadjpeg, RowsRunTopDownInRedGreenBlueOrder)
+{
+    // The bottle's cap is blue at the top; the bottom row is black.
+    image* bottle = loadjpeg(bottlejpg, bottlejpglen);
+    const unsigned char* cap = at(bottle, 194, 60);
+    EXPECT_GT(cap[2], cap[0] + 60);
+    const unsigned char* floor = at(bottle, 194, 972);
+    EXPECT_LT(floor[0] + floor[1] + floor[2], 30);
+    freeimage(bottle);
+
+    // The snapshot's object is pink: over a 60x40 patch of it, red well
+    // above green, blue between the two.
+    image* snapshot = loadjpeg(snapshotjpg, snapshotjpglen);
+    long sum[3] = {0, 0, 0};
+    for (int y = 84; y < 124; y++)
+        for (int x = 110; x < 170; x++)
+            for (int c = 0; c < 3; c++)
+                sum[c] += at(snapshot, x, y)[c];
+    EXPECT_GT(sum[0], sum[1] * 3 / 2);
+    EXPECT_GT(sum[2], sum[1]);
+    EXPECT_GT(sum[0], sum[2]);
+    freeimage(snapshot);
+
+    // The last pixel of the last row is decoded too: the glow's corner is
+    // black and its centre white.
+    image* glow = loadjpeg(glowjpg, glowjpglen);
+    EXPECT_LT(at(glow, 127, 127)[0], 16);
+    EXPECT_GT(at(glow, 64, 64)[0], 235);
+    freeimage(glow);
+}
+
+TEST(Loadjpeg, SkipsCommentSegmentsWithoutWarnings)
+{
+    for (const picture& p : pictures) {
+        SCOPED_TRACE(p.name);
+        testing::internal::CaptureStderr();
+        image* img = loadjpeg(p.data, p.length);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ("", printed);
+        freeimage(img);
+    }
+}
+
+TEST(Jpegmemsrc, HandsOverTheArrayAndSkipsWithinIt)
+{
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_CreateDecompress(&cinfo, 62, sizeof(jpeg_decompress_struct));
+    jpegmemsrc(&cinfo, glowjpg, glowjpglen);
+    jpeg_source_mgr* src = cinfo.src;
+    ASSERT_NE(nullptr, src);
+    EXPECT_EQ(glowjpg, src->next_input_byte);
+    EXPECT_EQ(static_cast<std::size_t>(glowjpglen), src->bytes_in_buffer);
+    EXPECT_EQ(&jpeg_resync_to_restart, src->resync_to_restart);
+
+    src->skip_input_data(&cinfo, 0);
+    src->skip_input_data(&cinfo, -5);
+    EXPECT_EQ(glowjpg, src->next_input_byte);
+    EXPECT_EQ(static_cast<std::size_t>(glowjpglen), src->bytes_in_buffer);
+
+    src->skip_input_data(&cinfo, 10);
+    EXPECT_EQ(glowjpg + 10, src->next_input_byte);
+    EXPECT_EQ(static_cast<std::size_t>(glowjpglen - 10), src->bytes_in_buffer);
+
+    src->skip_input_data(&cinfo, glowjpglen);
+    EXPECT_EQ(glowjpg + glowjpglen, src->next_input_byte);
+    EXPECT_EQ(0u, src->bytes_in_buffer);
+
+    EXPECT_EQ(FALSE, src->fill_input_buffer(&cinfo));
+    EXPECT_EQ(glowjpg + glowjpglen, src->next_input_byte);
+    jpeg_destroy_decompress(&cinfo);
+}
+
+TEST(Texture, LeavesTexturingOffAndItsNameBound)
+{
+    freshgl();
+    texture glow(glowjpg, glowjpglen, true);
+    EXPECT_NE(0u, glow.id);
+    EXPECT_TRUE(glow.wrap);
+    EXPECT_EQ(GL_FALSE, glIsEnabled(GL_TEXTURE_2D));
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(static_cast<GLint>(glow.id), bound);
+    EXPECT_EQ(128, glow.img->width);
+    EXPECT_EQ(128, glow.img->height);
+
+    texture hamster(hamsterjpg, hamsterjpglen, true);
+    EXPECT_NE(glow.id, hamster.id);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(static_cast<GLint>(hamster.id), bound);
+    EXPECT_EQ(static_cast<GLenum>(GL_NO_ERROR), glGetError());
+}
+
+TEST(Texture, SetsWrapAndFilterModes)
+{
+    freshgl();
+    texture repeating(glowjpg, glowjpglen, true);
+    EXPECT_EQ(GL_REPEAT, texparameter(GL_TEXTURE_WRAP_S));
+    EXPECT_EQ(GL_REPEAT, texparameter(GL_TEXTURE_WRAP_T));
+    EXPECT_EQ(GL_LINEAR_MIPMAP_LINEAR, texparameter(GL_TEXTURE_MIN_FILTER));
+    EXPECT_EQ(GL_LINEAR, texparameter(GL_TEXTURE_MAG_FILTER));
+
+    texture clamped(glowjpg, glowjpglen, false);
+    EXPECT_FALSE(clamped.wrap);
+    EXPECT_EQ(GL_CLAMP_TO_EDGE, texparameter(GL_TEXTURE_WRAP_S));
+    EXPECT_EQ(GL_CLAMP_TO_EDGE, texparameter(GL_TEXTURE_WRAP_T));
+    EXPECT_EQ(GL_LINEAR_MIPMAP_LINEAR, texparameter(GL_TEXTURE_MIN_FILTER));
+}
+
+TEST(Texture, TallPictureGetsACompleteMipmapChain)
+{
+    freshgl();
+    texture bottle(bottlejpg, bottlejpglen, true);
+    GLint width = levelparameter(0, GL_TEXTURE_WIDTH);
+    GLint height = levelparameter(0, GL_TEXTURE_HEIGHT);
+    // Scaled to powers of two no further than a factor of two away.
+    EXPECT_EQ(0, width & (width - 1));
+    EXPECT_EQ(0, height & (height - 1));
+    EXPECT_GT(width, 388 / 2);
+    EXPECT_LT(width, 388 * 2);
+    EXPECT_GT(height, 976 / 2);
+    EXPECT_LT(height, 976 * 2);
+    EXPECT_EQ(GL_RGB, levelparameter(0, GL_TEXTURE_INTERNAL_FORMAT));
+
+    GLint level = 0;
+    while (width > 1 || height > 1) {
+        level++;
+        width = width > 1 ? width / 2 : 1;
+        height = height > 1 ? height / 2 : 1;
+        SCOPED_TRACE(level);
+        ASSERT_EQ(width, levelparameter(level, GL_TEXTURE_WIDTH));
+        ASSERT_EQ(height, levelparameter(level, GL_TEXTURE_HEIGHT));
+    }
+    EXPECT_GE(level, 9);
+}
+
+TEST(Texture, UploadsThePicture)
+{
+    freshgl();
+    texture glow(glowjpg, glowjpglen, true);
+    std::vector<unsigned char> texels(128 * 128 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    const unsigned char* centre = &texels[(64 * 128 + 64) * 3];
+    const unsigned char* corner = &texels[0];
+    for (int c = 0; c < 3; c++) {
+        EXPECT_GT(centre[c], 235);
+        EXPECT_LT(corner[c], 16);
+    }
+
+    // The bottle, rescaled: its cap (blue) stays at the top of the texture.
+    texture bottle(bottlejpg, bottlejpglen, true);
+    const GLint width = levelparameter(0, GL_TEXTURE_WIDTH);
+    const GLint height = levelparameter(0, GL_TEXTURE_HEIGHT);
+    texels.assign(static_cast<std::size_t>(width) * height * 3, 0);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    const unsigned char* cap = &texels[((height * 60 / 976) * width + width / 2) * 3];
+    EXPECT_GT(cap[2], cap[0] + 60);
+}
+
+TEST(Texture, DestructionKeepsTheGlName)
+{
+    freshgl();
+    GLuint id;
+    {
+        texture snapshot(snapshotjpg, snapshotjpglen, true);
+        id = snapshot.id;
+    }
+    EXPECT_EQ(GL_TRUE, glIsTexture(id));
+}

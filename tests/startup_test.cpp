@@ -1,0 +1,134 @@
+// The real demoplayer binary: start-up failures, byte for byte, and the
+// two ways a viewer ends the show.
+#include "support/oggmaker.h"
+#include "support/runner.h"
+#include "support/xwindow.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+
+// A working directory for one run of the show, and the probe's log of it.
+struct showdir {
+    tempdir dir;
+    std::string log = dir.path + "/probe.log";
+    showdir() { mkdir((dir.path + "/data").c_str(), 0755); }
+    void soundtrack(const std::vector<unsigned char>& bytes) { writefile(dir.path + "/data/lyd.ogg", bytes); }
+    std::vector<std::string> env(std::vector<std::string> more = {}) const
+    {
+        more.push_back("LD_PRELOAD=" PROBE);
+        more.push_back("PROBE_LOG=" + log);
+        return more;
+    }
+    outcome run(std::vector<std::string> more = {}, double seconds = 30) const
+    {
+        return ::run({DEMOPLAYER}, dir.path, env(more), seconds);
+    }
+    std::string events() const { return readfile(log); }
+};
+
+static bool exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+TEST(Startup, MissingSoundtrackAfterTheWindowAndBeforeTheDevice)
+{
+    showdir show;
+    outcome r = show.run();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "fuck, fikk ikke \xE5pnet ikke data/lyd.ogg.\n");
+    EXPECT_EQ(countlines(show.events(), "video"), 1) << "the window comes first";
+    EXPECT_EQ(countlines(show.events(), "pcm"), 0) << "no sound device is opened";
+    EXPECT_FALSE(exists("/dev/dsp"));
+}
+
+TEST(Startup, SoundtrackThatIsNotOggVorbis)
+{
+    const std::string message = "fuck, problemer med vorbisfile \\: \n";
+    showdir empty;
+    empty.soundtrack({});
+    outcome r = empty.run();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, message);
+
+    showdir text;
+    const std::string words = "this is not a soundtrack\n";
+    text.soundtrack(std::vector<unsigned char>(words.begin(), words.end()));
+    r = text.run();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, message);
+
+    showdir directory;
+    mkdir((directory.dir.path + "/data/lyd.ogg").c_str(), 0755);
+    r = directory.run();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, message);
+    EXPECT_EQ(countlines(directory.events(), "pcm"), 0);
+}
+
+TEST(Startup, NoSoundDevice)
+{
+    showdir show;
+    show.soundtrack(makeogg(1));
+    // No /dev/dsp on this machine, and ALSA's default finds no server.
+    outcome r = show.run({"PULSE_SERVER=unix:/nonexistent/native"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "bleh. lyden fucka. \\: \n");
+    EXPECT_EQ(countlines(show.events(), "pcm"), 1);
+    EXPECT_FALSE(exists("/dev/dsp")) << "opening the device must not create it";
+}
+
+TEST(Startup, NoDisplay)
+{
+    showdir show;
+    show.soundtrack(makeogg(1));
+    outcome r = show.run({"DISPLAY=:987"}, 10);
+    EXPECT_FALSE(r.timedout);
+    EXPECT_EQ(r.status, 1);
+    const std::string prefix = "eeek, kunne ikke inite sdl: ";
+    ASSERT_GT(r.out.size(), prefix.size() + 1) << r.out;
+    EXPECT_EQ(r.out.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(r.out.back(), '\n');
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
+    EXPECT_EQ(countlines(show.events(), "video"), 0);
+}
+
+TEST(Startup, DisplayWithoutOpenGL)
+{
+    xserver nogl({"-extension", "GLX"});
+    ASSERT_TRUE(nogl.ok());
+    showdir show;
+    show.soundtrack(makeogg(1));
+    outcome r = show.run({"DISPLAY=" + nogl.display}, 10);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Eeek, kunne ikke sette 640x480");
+}
+
+TEST(Ending, EscapeHeldFromTheStartShowsExactlyOneFrame)
+{
+    showdir show;
+    show.soundtrack(makeogg(3));
+    holdescape held;
+    outcome r = show.run();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "zOT!");
+    EXPECT_EQ(countlines(show.events(), "swap"), 1);
+}
+
+TEST(Ending, WindowCloseEndsTheShow)
+{
+    showdir show;
+    show.soundtrack(makeogg(20));
+    child c({DEMOPLAYER}, show.dir.path, show.env());
+    // Let it run some frames first.
+    for (int i = 0; i < 500 && countlines(show.events(), "swap") < 10; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_GE(countlines(show.events(), "swap"), 10);
+    ASSERT_TRUE(closewindow("demoplayer"));
+    outcome r = c.wait(10);
+    EXPECT_FALSE(r.timedout);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "zOT!");
+}

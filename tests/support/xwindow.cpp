@@ -1,0 +1,110 @@
+#include "xwindow.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
+
+xserver::xserver(const std::vector<std::string>& args)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        std::vector<std::string> all = {"Xvfb", "-displayfd", std::to_string(fds[1]),
+                                        "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all)
+            argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        freopen("/dev/null", "w", stderr);
+        execvp("Xvfb", argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    char buf[32] = {};
+    ssize_t n = read(fds[0], buf, sizeof buf - 1);
+    close(fds[0]);
+    if (n > 0)
+        display = ":" + std::to_string(std::atoi(buf));
+}
+
+xserver::~xserver()
+{
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+static void escape(bool down)
+{
+    Display* d = XOpenDisplay(nullptr);
+    if (!d)
+        return;
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, XK_Escape), down, 0);
+    XSync(d, False);
+    XCloseDisplay(d);
+}
+
+holdescape::holdescape()
+{
+    escape(true);
+}
+
+holdescape::~holdescape()
+{
+    escape(false);
+}
+
+static Window find(Display* d, Window top, const std::string& name)
+{
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, top, &root, &parent, &children, &n))
+        return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < n && !found; i++) {
+        XClassHint hint;
+        if (XGetClassHint(d, children[i], &hint)) {
+            if (name == hint.res_name || name == hint.res_class)
+                found = children[i];
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+        if (!found)
+            found = find(d, children[i], name);
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+bool closewindow(const std::string& name)
+{
+    Display* d = XOpenDisplay(nullptr);
+    if (!d)
+        return false;
+    Window target = find(d, DefaultRootWindow(d), name);
+    if (target) {
+        XEvent e = {};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = target;
+        e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+        e.xclient.data.l[1] = CurrentTime;
+        XSendEvent(d, target, False, NoEventMask, &e);
+        XSync(d, False);
+    }
+    XCloseDisplay(d);
+    return target != 0;
+}

@@ -1,0 +1,24 @@
+# Sourced by play.sh and test.sh: installs Debian packages with apt-get,
+# through sudo when not root, skipping the download when all are present.
+need() {
+    missing=""
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends --no-remove $missing
+}
+
+# What building the show takes.
+BUILD_PACKAGES="g++ cmake make pkgconf libsdl1.2-dev libgl1-mesa-dev libglu1-mesa-dev
+    libjpeg62-turbo-dev libvorbis-dev libasound2-dev"
+# What it takes at run time besides the libraries: a GL driver, and ALSA's
+# route to PulseAudio or PipeWire.
+RUN_PACKAGES="libgl1-mesa-dri libasound2-plugins"
+# What the tests take: GoogleTest, a virtual X server, an audio server with
+# its OSS emulation, X client libraries for the key and close tests.
+TEST_PACKAGES="libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils libpulsedsp
+    libx11-dev libxtst-dev"
