@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs what the tests need, builds, and runs the whole suite headless:
 # starts a virtual X server and an audio server with a null sink, runs
-# every test, stops both. Fails when any test fails. Extra arguments go to
-# ctest (for example -L fast).
+# every test of the default build, then every stage in tests/stages (other
+# builds and runtimes, sanitizers, repeated runs), and stops both servers.
+# Fails when any test fails.
 set -eu
 cd "$(dirname "$0")"
 . tools/packages.sh
@@ -12,4 +13,10 @@ cmake --build build -j"$(nproc)"
 . tools/headless.sh
 startheadless
 trap stopheadless EXIT
-ctest --test-dir build --output-on-failure -j2 "$@"
+ctest --test-dir build --output-on-failure -j2 --timeout 600
+for stage in tests/stages/*.sh; do
+    [ -e "$stage" ] || continue
+    echo "=== $stage"
+    sh "$stage"
+done
+echo "=== all tests passed"

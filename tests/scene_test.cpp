@@ -19,7 +19,7 @@ public:
         start = from;
         end = to;
     }
-    ~recorder() override
+    ~recorder()
     {
         if (destroyed)
             *destroyed = true;

@@ -101,17 +101,19 @@ TEST(Startup, DisplayWithoutOpenGL)
     ASSERT_TRUE(nogl.ok());
     showdir show;
     show.soundtrack(makeogg(1));
-    outcome r = show.run({"DISPLAY=" + nogl.display}, 10);
+    outcome r = show.run({nogl.env()}, 10);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Eeek, kunne ikke sette 640x480");
 }
 
 TEST(Ending, EscapeHeldFromTheStartShowsExactlyOneFrame)
 {
+    xserver x({});
+    ASSERT_TRUE(x.ok());
     showdir show;
     show.soundtrack(makeogg(3));
-    holdescape held;
-    outcome r = show.run();
+    holdescape held(x.display);
+    outcome r = show.run({x.env()});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "zOT!");
     EXPECT_EQ(countlines(show.events(), "swap"), 1);
@@ -119,14 +121,16 @@ TEST(Ending, EscapeHeldFromTheStartShowsExactlyOneFrame)
 
 TEST(Ending, WindowCloseEndsTheShow)
 {
+    xserver x({});
+    ASSERT_TRUE(x.ok());
     showdir show;
     show.soundtrack(makeogg(20));
-    child c({DEMOPLAYER}, show.dir.path, show.env());
+    child c({DEMOPLAYER}, show.dir.path, show.env({x.env()}));
     // Let it run some frames first.
     for (int i = 0; i < 500 && countlines(show.events(), "swap") < 10; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_GE(countlines(show.events(), "swap"), 10);
-    ASSERT_TRUE(closewindow("demoplayer"));
+    ASSERT_TRUE(closewindow(x.display, "demoplayer"));
     outcome r = c.wait(10);
     EXPECT_FALSE(r.timedout);
     EXPECT_EQ(r.status, 0);

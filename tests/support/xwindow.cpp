@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -33,8 +34,17 @@ xserver::xserver(const std::vector<std::string>& args)
     char buf[32] = {};
     ssize_t n = read(fds[0], buf, sizeof buf - 1);
     close(fds[0]);
-    if (n > 0)
-        display = ":" + std::to_string(std::atoi(buf));
+    if (n <= 0)
+        return;
+    std::string name = ":" + std::to_string(std::atoi(buf));
+    for (int i = 0; i < 100; i++) {
+        if (Display* d = XOpenDisplay(name.c_str())) {
+            XCloseDisplay(d);
+            display = name;
+            return;
+        }
+        usleep(50000);
+    }
 }
 
 xserver::~xserver()
@@ -45,9 +55,9 @@ xserver::~xserver()
     }
 }
 
-static void escape(bool down)
+static void escape(const std::string& display, bool down)
 {
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = XOpenDisplay(display.c_str());
     if (!d)
         return;
     XTestFakeKeyEvent(d, XKeysymToKeycode(d, XK_Escape), down, 0);
@@ -55,14 +65,14 @@ static void escape(bool down)
     XCloseDisplay(d);
 }
 
-holdescape::holdescape()
+holdescape::holdescape(const std::string& display) : display(display)
 {
-    escape(true);
+    escape(display, true);
 }
 
 holdescape::~holdescape()
 {
-    escape(false);
+    escape(display, false);
 }
 
 static Window find(Display* d, Window top, const std::string& name)
@@ -88,9 +98,9 @@ static Window find(Display* d, Window top, const std::string& name)
     return found;
 }
 
-bool closewindow(const std::string& name)
+bool closewindow(const std::string& display, const std::string& name)
 {
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = XOpenDisplay(display.c_str());
     if (!d)
         return false;
     Window target = find(d, DefaultRootWindow(d), name);
@@ -107,4 +117,30 @@ bool closewindow(const std::string& name)
     }
     XCloseDisplay(d);
     return target != 0;
+}
+
+screenshot grabscreen(const std::string& display)
+{
+    screenshot s;
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d)
+        return s;
+    Window root = DefaultRootWindow(d);
+    XWindowAttributes a;
+    XGetWindowAttributes(d, root, &a);
+    XImage* image = XGetImage(d, root, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+    if (image) {
+        for (int y = 0; y < a.height; y++)
+            for (int x = 0; x < a.width; x++) {
+                unsigned long p = XGetPixel(image, x, y);
+                int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+                int hi = std::max(r, std::max(g, b)), lo = std::min(r, std::min(g, b));
+                s.pixels++;
+                s.nonblack += hi > 24;
+                s.colourful += hi - lo > 40;
+            }
+        XDestroyImage(image);
+    }
+    XCloseDisplay(d);
+    return s;
 }

@@ -7,24 +7,38 @@
 #include <vector>
 
 // An Xvfb of its own (640x480x24) with extra arguments; stopped when the
-// object goes.
+// object goes. Tests that hold keys or look at the screen use their own,
+// so that tests running beside them cannot disturb them.
 class xserver {
 public:
     explicit xserver(const std::vector<std::string>& args);
     ~xserver();
     bool ok() const { return !display.empty(); }
     std::string display;    // ":N"
+    std::string env() const { return "DISPLAY=" + display; }
 
 private:
     pid_t pid = -1;
 };
 
-// Escape is held on $DISPLAY while the object lives.
+// Escape is held on `display` while the object lives.
 class holdescape {
 public:
-    holdescape();
+    explicit holdescape(const std::string& display);
     ~holdescape();
+
+private:
+    std::string display;
 };
 
 // Sends WM_DELETE_WINDOW to the top-level window whose class is `name`.
-bool closewindow(const std::string& name);
+bool closewindow(const std::string& display, const std::string& name);
+
+// What the screen of `display` shows now, in summary.
+struct screenshot {
+    int pixels = 0;
+    int nonblack = 0;   // any channel above 24
+    int colourful = 0;  // channels differing by more than 40
+    bool ok() const { return pixels > 0; }
+};
+screenshot grabscreen(const std::string& display);

@@ -1,0 +1,79 @@
+// The whole show through the real binary: the shipped soundtrack played to
+// the end through the audio server, watched from the X server.
+#include "support/oggmaker.h"
+#include "support/runner.h"
+#include "support/xwindow.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace std::chrono;
+
+static void sleepuntil(steady_clock::time_point start, double seconds)
+{
+    std::this_thread::sleep_until(start + duration_cast<steady_clock::duration>(duration<double>(seconds)));
+}
+
+// The soundtrack drives the clock: 1616.67 units per second of sound, so
+// a moment of the show is a number of seconds after the music starts.
+static double secondsat(long clock)
+{
+    return clock / 1616.67;
+}
+
+TEST(Show, PlaysByItselfToTheEnd)
+{
+    xserver x({});
+    ASSERT_TRUE(x.ok());
+    auto start = steady_clock::now();
+    child show({DEMOPLAYER}, SOURCE_DIR, {x.env()});
+
+    sleepuntil(start, 0.5);     // the black opening, clock below 1700
+    screenshot opening = grabscreen(x.display);
+    sleepuntil(start, 1 + secondsat(20000));    // bag photo and petals
+    screenshot bag = grabscreen(x.display);
+    sleepuntil(start, 1 + secondsat(60250));    // alternating photos
+    screenshot photos = grabscreen(x.display);
+    sleepuntil(start, 1 + secondsat(150000));   // the closing spin
+    screenshot spin = grabscreen(x.display);
+
+    outcome r = show.wait(60);
+    double took = duration<double>(steady_clock::now() - start).count();
+    EXPECT_FALSE(r.timedout);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "zOT!");
+    // 168000 units are 103.9 s of sound.
+    EXPECT_GT(took, 103);
+
+    ASSERT_TRUE(opening.ok());
+    EXPECT_LT(opening.nonblack, opening.pixels / 100) << "the opening is black";
+    EXPECT_GT(bag.nonblack, bag.pixels / 20);
+    EXPECT_GT(bag.colourful, bag.pixels / 50) << "the bag photo is in colour";
+    EXPECT_GT(photos.nonblack, photos.pixels / 50);
+    EXPECT_GT(photos.colourful, photos.pixels / 200);
+    EXPECT_GT(spin.nonblack, spin.pixels / 4) << "two noise squares spin over the screen";
+}
+
+TEST(Show, ShortSoundtrackHoldsItsLastMomentUntilEscape)
+{
+    xserver x({});
+    ASSERT_TRUE(x.ok());
+    tempdir dir;
+    mkdir((dir.path + "/data").c_str(), 0755);
+    writefile(dir.path + "/data/lyd.ogg", makeogg(3));
+    child show({DEMOPLAYER}, dir.path, {x.env()});
+    // The music ends near clock 4850; the timeline never reaches its end.
+    std::this_thread::sleep_for(seconds(7));
+    screenshot held = grabscreen(x.display);
+    EXPECT_GT(held.nonblack, held.pixels / 4) << "the first section is redrawn";
+    outcome r;
+    {
+        holdescape escape(x.display);
+        r = show.wait(10);
+    }
+    EXPECT_FALSE(r.timedout);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "zOT!");
+}
