@@ -39,17 +39,28 @@ std::int32_t (*demo::clock)() = sound::time;
     std::exit(1);
 }
 
-void demo::init()
+void demo::loadpictures()
 {
-    blur = true;
-
-    // Every picture is decoded and mip-mapped before the music is opened.
     hamstertex = new texture(hamsterjpg, hamsterjpglen, true);
     bagtex = new texture(bagjpg, bagjpglen, true);
     noisetex = new texture(noisejpg, noisejpglen, true);
     bottletex = new texture(bottlejpg, bottlejpglen, true);
     snapshottex = new texture(snapshotjpg, snapshotjpglen, true);
     glowtex = new texture(glowjpg, glowjpglen, true);
+}
+
+void demo::makeobjects()
+{
+    scenes[0] = new gyrotube;
+    blurrer = new radialblur;
+    lamp = new light(0, 0, 2);
+}
+
+void demo::init()
+{
+    blur = true;
+    // Every picture is decoded and mip-mapped before the music is opened.
+    loadpictures();
 
     musicfile = std::fopen("data/lyd.ogg", "r");
     if (!musicfile)
@@ -64,10 +75,7 @@ void demo::init()
     pthread_t thread;
     pthread_create(&thread, nullptr, sound::play, nullptr);
 
-    scenes[0] = new gyrotube;
-    blurrer = new radialblur;
-    lamp = new light(0, 0, 2);
-
+    makeobjects();
     usleep(1000);
     time = 0;
     sound::resetclock();

@@ -42,6 +42,11 @@ public:
     static std::int32_t (*clock)();
 
     static void init();         // start-up; every failure ends the process
+    // The two parts of start-up that need only a GL context, for tools and
+    // tests that render without sound: the six textures; then the tube
+    // scene in slot 0, the blur object and the light.
+    static void loadpictures();
+    static void makeobjects();
     [[noreturn]] static void run();
     [[noreturn]] static void quit();
     static void frame();        // one frame; main thread
