@@ -10,8 +10,10 @@ namespace sound {
 // nothing decoded between them means the stream is finished for us.
 enum { maxfailures = 64 };
 
-// Music thread only. demo::written advances after each write returns, so
-// it never counts bytes the stream has not been handed.
+// Music thread only. demo::written advances after each write returns, by
+// what the stream took: never bytes it has not been handed. A device that
+// takes whole stereo frames only (ALSA) leaves the odd half frame at the
+// end of a mono stream unplayed, and uncounted.
 void* play(void*)
 {
     demo::written.store(0, std::memory_order_relaxed);
@@ -26,8 +28,8 @@ void* play(void*)
             end = ++failures == maxfailures;
         } else {
             failures = 0;
-            std::fwrite(buffer, 1, static_cast<size_t>(n), demo::dsp);
-            demo::written.fetch_add(static_cast<std::uint32_t>(n), std::memory_order_relaxed);
+            size_t taken = std::fwrite(buffer, 1, static_cast<size_t>(n), demo::dsp);
+            demo::written.fetch_add(static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
         }
     }
     return nullptr;

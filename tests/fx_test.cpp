@@ -36,8 +36,6 @@ static GLuint greytexture(unsigned char v)
     return maketexture(1, 1, {v, v, v, 255});
 }
 
-static bool fill(rgb p, int r, int g, int b) { return near(p, r, g, b); }
-
 TEST(Square, LeavesTheRestingStateAndItsTexture)
 {
     freshgl();
@@ -77,11 +75,11 @@ TEST(Square, IsAWhiteTwoByTwoSquareFiveUnitsAhead)
     int cx = 320, cy = 250;
     for (auto [x, y] : {std::pair<double, double>{cx, cy}, {left + 6, cy}, {right - 6, cy},
                         {cx, bottom + 6}, {cx, top - 6}, {left + 6, top - 6}, {right - 6, bottom + 6}})
-        EXPECT_TRUE(fill(pixel(x, y), 255, 255, 255)) << x << "," << y << " " << str(pixel(x, y));
+        EXPECT_TRUE(near(pixel(x, y), 255, 255, 255)) << x << "," << y << " " << str(pixel(x, y));
     // The viewport's 10-pixel lift puts the centre row at 250, not 240.
     for (auto [x, y] : {std::pair<double, double>{left - 6, cy}, {right + 6, cy},
                         {cx, bottom - 6}, {cx, top + 6}, {cx, 5}, {cx, 475}})
-        EXPECT_TRUE(fill(pixel(x, y), 0, 0, 0)) << x << "," << y << " " << str(pixel(x, y));
+        EXPECT_TRUE(near(pixel(x, y), 0, 0, 0)) << x << "," << y << " " << str(pixel(x, y));
 }
 
 TEST(Square, AddsItsTextureAndIsDepthTested)
@@ -89,18 +87,18 @@ TEST(Square, AddsItsTextureAndIsDepthTested)
     freshgl();
     GLuint t = greytexture(100);
     drawsquare(t);
-    EXPECT_TRUE(fill(pixel(320, 250), 100, 100, 100)) << str(pixel(320, 250));
+    EXPECT_TRUE(near(pixel(320, 250), 100, 100, 100)) << str(pixel(320, 250));
     // Same depth again: the depth test (less) rejects the second square.
     drawsquare(t);
-    EXPECT_TRUE(fill(pixel(320, 250), 100, 100, 100)) << str(pixel(320, 250));
+    EXPECT_TRUE(near(pixel(320, 250), 100, 100, 100)) << str(pixel(320, 250));
     // With the depth cleared it adds; without the depth test it adds and saturates.
     glClear(GL_DEPTH_BUFFER_BIT);
     drawsquare(t);
-    EXPECT_TRUE(fill(pixel(320, 250), 200, 200, 200)) << str(pixel(320, 250));
+    EXPECT_TRUE(near(pixel(320, 250), 200, 200, 200)) << str(pixel(320, 250));
     glDisable(GL_DEPTH_TEST);
     drawsquare(t);
-    EXPECT_TRUE(fill(pixel(320, 250), 255, 255, 255)) << str(pixel(320, 250));
-    EXPECT_TRUE(fill(pixel(100, 250), 0, 0, 0)) << str(pixel(100, 250));
+    EXPECT_TRUE(near(pixel(320, 250), 255, 255, 255)) << str(pixel(320, 250));
+    EXPECT_TRUE(near(pixel(100, 250), 0, 0, 0)) << str(pixel(100, 250));
     glDeleteTextures(1, &t);
 }
 
@@ -112,10 +110,10 @@ TEST(Square, PicturesFirstRowIsAtTheTop)
                                   0, 0, 255, 255, 255, 255, 255, 255});
     drawsquare(t);
     int l = 320 - 40, r = 320 + 40, top = 250 + 40, bottom = 250 - 40;
-    EXPECT_TRUE(fill(pixel(l, top), 255, 0, 0)) << str(pixel(l, top));
-    EXPECT_TRUE(fill(pixel(r, top), 0, 255, 0)) << str(pixel(r, top));
-    EXPECT_TRUE(fill(pixel(l, bottom), 0, 0, 255)) << str(pixel(l, bottom));
-    EXPECT_TRUE(fill(pixel(r, bottom), 255, 255, 255)) << str(pixel(r, bottom));
+    EXPECT_TRUE(near(pixel(l, top), 255, 0, 0)) << str(pixel(l, top));
+    EXPECT_TRUE(near(pixel(r, top), 0, 255, 0)) << str(pixel(r, top));
+    EXPECT_TRUE(near(pixel(l, bottom), 0, 0, 255)) << str(pixel(l, bottom));
+    EXPECT_TRUE(near(pixel(r, bottom), 255, 255, 255)) << str(pixel(r, bottom));
     glDeleteTextures(1, &t);
 }
 
@@ -289,7 +287,7 @@ TEST(Blur, BeginClearsAndSelectsTheCorner)
     float c[4], depth = 0;
     glGetFloatv(GL_COLOR_CLEAR_VALUE, c);
     EXPECT_EQ((std::array<float, 4>{c[0], c[1], c[2], c[3]}), (std::array<float, 4>{0, 0, 0, 1}));
-    EXPECT_TRUE(fill(pixel(320, 250), 0, 0, 0)) << str(pixel(320, 250));
+    EXPECT_TRUE(near(pixel(320, 250), 0, 0, 0)) << str(pixel(320, 250));
     glReadPixels(320, 250, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
     EXPECT_EQ(depth, 1);
     std::array<float, 16> m = matrix(GL_MODELVIEW_MATRIX);
@@ -310,8 +308,8 @@ TEST(Blur, CaptureCopiesTheCornerAndClearsWithTheWindowColour)
     w->setclearcolor(0.3f, 0.1f, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
     rb.capture();
-    EXPECT_TRUE(fill(pixel(10, 10), 77, 26, 0)) << str(pixel(10, 10));
-    EXPECT_TRUE(fill(pixel(320, 250), 77, 26, 0)) << str(pixel(320, 250));
+    EXPECT_TRUE(near(pixel(10, 10), 77, 26, 0)) << str(pixel(10, 10));
+    EXPECT_TRUE(near(pixel(320, 250), 77, 26, 0)) << str(pixel(320, 250));
     EXPECT_EQ(viewport(), (std::array<int, 4>{0, 0, 660, 480}));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     GLint bound = 0;
@@ -321,10 +319,10 @@ TEST(Blur, CaptureCopiesTheCornerAndClearsWithTheWindowColour)
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, t.data());
     auto texel = [&](int x, int y) { return rgb{t[(y * 64 + x) * 4], t[(y * 64 + x) * 4 + 1], t[(y * 64 + x) * 4 + 2]}; };
     // Texture row 0 is the bottom row of the corner.
-    EXPECT_TRUE(fill(texel(10, 10), 255, 0, 0)) << str(texel(10, 10));
-    EXPECT_TRUE(fill(texel(50, 10), 0, 0, 0)) << str(texel(50, 10));
-    EXPECT_TRUE(fill(texel(10, 50), 0, 255, 0)) << str(texel(10, 50));
-    EXPECT_TRUE(fill(texel(50, 50), 0, 255, 0)) << str(texel(50, 50));
+    EXPECT_TRUE(near(texel(10, 10), 255, 0, 0)) << str(texel(10, 10));
+    EXPECT_TRUE(near(texel(50, 10), 0, 0, 0)) << str(texel(50, 10));
+    EXPECT_TRUE(near(texel(10, 50), 0, 255, 0)) << str(texel(10, 50));
+    EXPECT_TRUE(near(texel(50, 50), 0, 255, 0)) << str(texel(50, 50));
     glDeleteTextures(1, &rb.tex);
 }
 
@@ -346,7 +344,7 @@ TEST(Blur, WhiteCornerGlowsAtSixTenths)
     // Five layers adding 0.2 + 0.16 + 0.12 + 0.08 + 0.04 of the picture.
     blurframe(rb, [] { paint(0, 0, 64, 64, 1, 1, 1); });
     for (auto [x, y] : {std::pair<int, int>{320, 240}, {5, 5}, {630, 470}, {100, 400}, {600, 60}})
-        EXPECT_TRUE(fill(pixel(x, y), 153, 153, 153)) << x << "," << y << " " << str(pixel(x, y));
+        EXPECT_TRUE(near(pixel(x, y), 153, 153, 153)) << x << "," << y << " " << str(pixel(x, y));
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING)) << "lighting is left as found";
     glDeleteTextures(1, &rb.tex);
 }
@@ -356,12 +354,12 @@ TEST(Blur, EmptyCornerLeavesTheClearColour)
     freshgl();
     radialblur rb;
     blurframe(rb, [] {});
-    EXPECT_TRUE(fill(pixel(320, 240), 0, 0, 0)) << str(pixel(320, 240));
-    EXPECT_TRUE(fill(pixel(5, 5), 0, 0, 0)) << str(pixel(5, 5));
+    EXPECT_TRUE(near(pixel(320, 240), 0, 0, 0)) << str(pixel(320, 240));
+    EXPECT_TRUE(near(pixel(5, 5), 0, 0, 0)) << str(pixel(5, 5));
     w->setclearcolor(0.3f, 0.1f, 0);
     blurframe(rb, [] {});
-    EXPECT_TRUE(fill(pixel(320, 240), 77, 26, 0)) << str(pixel(320, 240));
-    EXPECT_TRUE(fill(pixel(5, 5), 77, 26, 0)) << str(pixel(5, 5));
+    EXPECT_TRUE(near(pixel(320, 240), 77, 26, 0)) << str(pixel(320, 240));
+    EXPECT_TRUE(near(pixel(5, 5), 77, 26, 0)) << str(pixel(5, 5));
     glDeleteTextures(1, &rb.tex);
 }
 
@@ -374,10 +372,10 @@ TEST(Blur, KeepsThePicturesLayout)
         paint(0, 32, 64, 32, 0, 1, 0);
     });
     // Corner: top half green, bottom left red; the blur keeps left and top.
-    EXPECT_TRUE(fill(pixel(100, 80), 153, 0, 0)) << str(pixel(100, 80));
-    EXPECT_TRUE(fill(pixel(560, 80), 0, 0, 0)) << str(pixel(560, 80));
-    EXPECT_TRUE(fill(pixel(100, 400), 0, 153, 0)) << str(pixel(100, 400));
-    EXPECT_TRUE(fill(pixel(560, 400), 0, 153, 0)) << str(pixel(560, 400));
+    EXPECT_TRUE(near(pixel(100, 80), 153, 0, 0)) << str(pixel(100, 80));
+    EXPECT_TRUE(near(pixel(560, 80), 0, 0, 0)) << str(pixel(560, 80));
+    EXPECT_TRUE(near(pixel(100, 400), 0, 153, 0)) << str(pixel(100, 400));
+    EXPECT_TRUE(near(pixel(560, 400), 0, 153, 0)) << str(pixel(560, 400));
     glDeleteTextures(1, &rb.tex);
 }
 

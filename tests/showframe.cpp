@@ -1,11 +1,8 @@
 #include "showframe.h"
 
 #include "demo/demo.h"
-#include "display/window.h"
 #include "fx/light.h"
 #include "fx/radialblur.h"
-#include "image/pictures.h"
-#include "image/texture.h"
 #include "scenes/gyrotube.h"
 
 #include <dlfcn.h>
@@ -25,12 +22,7 @@ void setup()
 {
     freshgl();
     if (!demo::hamstertex) {
-        demo::hamstertex = new texture(hamsterjpg, hamsterjpglen, true);
-        demo::bagtex = new texture(bagjpg, bagjpglen, true);
-        demo::noisetex = new texture(noisejpg, noisejpglen, true);
-        demo::bottletex = new texture(bottlejpg, bottlejpglen, true);
-        demo::snapshottex = new texture(snapshotjpg, snapshotjpglen, true);
-        demo::glowtex = new texture(glowjpg, glowjpglen, true);
+        demo::loadpictures();
         demo::blurrer = new radialblur;
         demo::lamp = new light(0, 0, 2);
     }

@@ -9,7 +9,8 @@ need() {
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends --no-remove $missing
+    # Other builds on the same machine may hold the package lock a while.
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -o DPkg::Lock::Timeout=300 -y --no-install-recommends --no-remove $missing
 }
 
 # What building the show takes.
@@ -19,6 +20,8 @@ BUILD_PACKAGES="g++ cmake make pkgconf libsdl1.2-dev libgl1-mesa-dev libglu1-mes
 # route to PulseAudio or PipeWire.
 RUN_PACKAGES="libgl1-mesa-dri libasound2-plugins"
 # What the tests take: GoogleTest, a virtual X server, an audio server with
-# its OSS emulation, X client libraries for the key and close tests.
+# its OSS emulation, X client libraries for the key and close tests; and
+# what the benchmarks compare against, which the tests run small: a GL call
+# recorder and replayer, and the reference Vorbis decoder.
 TEST_PACKAGES="libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils libpulsedsp
-    libx11-dev libxtst-dev"
+    libx11-dev libxtst-dev apitrace vorbis-tools"

@@ -70,7 +70,10 @@ std::vector<unsigned char> makeogg(double seconds, int rate, int channels, int s
 void writefile(const std::string& path, const std::vector<unsigned char>& bytes)
 {
     FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    // An empty vector's data() may be null, and fwrite's buffer must not
+    // be, even for no bytes.
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
 }
 

@@ -8,11 +8,35 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+// Xvfb -displayfd takes the first display number whose lock file it can
+// make; two servers starting at once can pick the same number and one of
+// them dies. Starts are serialised across processes with a lock of ours,
+// held until the server answers.
+class startlock {
+public:
+    startlock() : fd(open("/tmp/showtest-xvfb.lock", O_RDWR | O_CREAT, 0666))
+    {
+        if (fd >= 0)
+            flock(fd, LOCK_EX);
+    }
+    ~startlock()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+
+private:
+    int fd;
+};
+
 xserver::xserver(const std::vector<std::string>& args)
 {
+    startlock serialised;
     int fds[2];
     if (pipe(fds) != 0)
         return;
@@ -37,7 +61,8 @@ xserver::xserver(const std::vector<std::string>& args)
     if (n <= 0)
         return;
     std::string name = ":" + std::to_string(std::atoi(buf));
-    for (int i = 0; i < 100; i++) {
+    // Up to 30 s: a loaded machine can be slow to bring a server up.
+    for (int i = 0; i < 600; i++) {
         if (Display* d = XOpenDisplay(name.c_str())) {
             XCloseDisplay(d);
             display = name;
