@@ -13,13 +13,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// Xvfb -displayfd takes the first display number whose lock file it can
-// make; two servers starting at once can pick the same number and one of
-// them dies. Starts are serialised across processes with a lock of ours,
-// held until the server answers.
+// Starts are serialised across processes with a lock of ours, held until
+// the server answers, so two tests never race for one display number.
 class startlock {
 public:
-    startlock() : fd(open("/tmp/showtest-xvfb.lock", O_RDWR | O_CREAT, 0666))
+    startlock() : fd(open("/tmp/showtest-xvfb.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666))
     {
         if (fd >= 0)
             flock(fd, LOCK_EX);
@@ -34,41 +32,49 @@ private:
     int fd;
 };
 
+static bool taken(int n)
+{
+    std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+    std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+    return access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0;
+}
+
+// Display numbers from 100 up, skipping any with a lock file or a socket
+// (a server killed hard leaves its socket behind, and a new server on that
+// number would fail to listen).
 xserver::xserver(const std::vector<std::string>& args)
 {
     startlock serialised;
-    int fds[2];
-    if (pipe(fds) != 0)
-        return;
-    pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        std::vector<std::string> all = {"Xvfb", "-displayfd", std::to_string(fds[1]),
-                                        "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        freopen("/dev/null", "w", stderr);
-        execvp("Xvfb", argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    char buf[32] = {};
-    ssize_t n = read(fds[0], buf, sizeof buf - 1);
-    close(fds[0]);
-    if (n <= 0)
-        return;
-    std::string name = ":" + std::to_string(std::atoi(buf));
-    // Up to 30 s: a loaded machine can be slow to bring a server up.
-    for (int i = 0; i < 600; i++) {
-        if (Display* d = XOpenDisplay(name.c_str())) {
-            XCloseDisplay(d);
-            display = name;
-            return;
+    for (int n = 100; n < 200 && display.empty(); n++) {
+        if (taken(n))
+            continue;
+        std::string name = ":" + std::to_string(n);
+        pid = fork();
+        if (pid == 0) {
+            std::vector<std::string> all = {"Xvfb", name, "-screen", "0", "640x480x24",
+                                            "-nolisten", "tcp", "-noreset"};
+            all.insert(all.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (std::string& a : all)
+                argv.push_back(&a[0]);
+            argv.push_back(nullptr);
+            freopen("/dev/null", "w", stderr);
+            execvp("Xvfb", argv.data());
+            _exit(127);
         }
-        usleep(50000);
+        // Up to 30 s: a loaded machine can be slow to bring a server up.
+        for (int i = 0; i < 600; i++) {
+            if (waitpid(pid, nullptr, WNOHANG) == pid) {
+                pid = -1;
+                break;
+            }
+            if (Display* d = XOpenDisplay(name.c_str())) {
+                XCloseDisplay(d);
+                display = name;
+                break;
+            }
+            usleep(50000);
+        }
     }
 }
 
