@@ -20,7 +20,7 @@ struct showdir {
         more.push_back("PROBE_LOG=" + log);
         return more;
     }
-    outcome run(std::vector<std::string> more = {}, double seconds = 30) const
+    outcome run(std::vector<std::string> more = {}, double seconds = 120) const
     {
         return ::run({DEMOPLAYER}, dir.path, env(more), seconds);
     }
@@ -84,7 +84,7 @@ TEST(Startup, NoDisplay)
 {
     showdir show;
     show.soundtrack(makeogg(1));
-    outcome r = show.run({"DISPLAY=:987"}, 10);
+    outcome r = show.run({"DISPLAY=:987"}, 60);
     EXPECT_FALSE(r.timedout);
     EXPECT_EQ(r.status, 1);
     const std::string prefix = "eeek, kunne ikke inite sdl: ";
@@ -101,7 +101,7 @@ TEST(Startup, DisplayWithoutOpenGL)
     ASSERT_TRUE(nogl.ok());
     showdir show;
     show.soundtrack(makeogg(1));
-    outcome r = show.run({nogl.env()}, 10);
+    outcome r = show.run({nogl.env()}, 60);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Eeek, kunne ikke sette 640x480");
 }
@@ -127,11 +127,11 @@ TEST(Ending, WindowCloseEndsTheShow)
     show.soundtrack(makeogg(20));
     child c({DEMOPLAYER}, show.dir.path, show.env({x.env()}));
     // Let it run some frames first.
-    for (int i = 0; i < 500 && countlines(show.events(), "swap") < 10; i++)
+    for (int i = 0; i < 3000 && countlines(show.events(), "swap") < 10; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_GE(countlines(show.events(), "swap"), 10);
     ASSERT_TRUE(closewindow(x.display, "demoplayer"));
-    outcome r = c.wait(10);
+    outcome r = c.wait(60);
     EXPECT_FALSE(r.timedout);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "zOT!");

@@ -31,5 +31,6 @@ case "$sdl" in
 esac
 [ "$loaded" -ge 1 ] || { echo "compat: SDL 2 was not loaded"; exit 1; }
 
-ctest --test-dir "$build" -L 'binary|long' --output-on-failure -j2 --timeout 600
+ctest --test-dir "$build" -L binary --output-on-failure -j2 --timeout 600
+ctest --test-dir "$build" -R '^Show\.' --output-on-failure -j2 --timeout 600
 echo "compat: stage $(($(date +%s) - began)) s"
