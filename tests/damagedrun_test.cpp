@@ -76,11 +76,7 @@ TEST(DamagedRun, OpenedSoundtrackPlaysPastItsDamageUntilEscape)
         for (int i = 0; i < 500 && show.swaps() < before + 10; i++)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_GE(show.swaps(), before + 10) << what << ": the show stopped drawing";
-        outcome r;
-        {
-            holdescape escape(x.display);
-            r = c.wait(10);
-        }
+        outcome r = escapeend(c, x.display);
         EXPECT_FALSE(r.timedout) << what;
         EXPECT_EQ(r.status, 0) << what;
         EXPECT_EQ(r.out, "zOT!") << what;

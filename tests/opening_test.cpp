@@ -90,11 +90,7 @@ TEST(Opening, BlurPassThenTheTubesClearColourThenTheTimeline)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    outcome r;
-    {
-        holdescape escape(x.display);
-        r = show.wait(10);
-    }
+    outcome r = escapeend(show, x.display);
     EXPECT_FALSE(r.timedout);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "zOT!");

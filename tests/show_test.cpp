@@ -76,11 +76,7 @@ TEST(Show, ShortSoundtrackHoldsItsLastMomentUntilEscape)
     std::this_thread::sleep_for(seconds(7));
     screenshot held = grabscreen(x.display);
     EXPECT_GT(held.nonblack, held.pixels / 4) << "the first section is redrawn";
-    outcome r;
-    {
-        holdescape escape(x.display);
-        r = show.wait(10);
-    }
+    outcome r = escapeend(show, x.display);
     EXPECT_FALSE(r.timedout);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "zOT!");

@@ -28,3 +28,12 @@ stopheadless() {
     wait "$XVFB_PID" 2>/dev/null || true
     rm -rf "$XDG_RUNTIME_DIR"
 }
+
+# For scripts that may run alone or under test.sh: starts the servers only
+# when none are given, and stops them when the script exits.
+ensureheadless() {
+    if [ -z "${DISPLAY:-}" ] || [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+        startheadless
+        trap stopheadless EXIT
+    fi
+}

@@ -12,11 +12,8 @@ set -eu
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 
-if [ -z "${DISPLAY:-}" ] || [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-    . tools/headless.sh
-    startheadless
-    trap stopheadless EXIT
-fi
+. tools/headless.sh
+ensureheadless
 
 flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 # Builds that a test configures itself against build-asan (the benchmark's

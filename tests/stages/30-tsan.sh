@@ -12,11 +12,8 @@ set -eu
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 
-if [ -z "${DISPLAY:-}" ] || [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-    . tools/headless.sh
-    startheadless
-    trap stopheadless EXIT
-fi
+. tools/headless.sh
+ensureheadless
 
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \

@@ -15,11 +15,8 @@ root=$(pwd)
 . tools/packages.sh
 need valgrind
 
-if [ -z "${DISPLAY:-}" ] || [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-    . tools/headless.sh
-    startheadless
-    trap stopheadless EXIT
-fi
+. tools/headless.sh
+ensureheadless
 
 cmake -S . -B build-vg -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-vg -j"$(nproc)" --target demoplayer probe

@@ -1,5 +1,7 @@
 #include "xwindow.h"
 
+#include "runner.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -104,6 +106,12 @@ holdescape::holdescape(const std::string& display) : display(display)
 holdescape::~holdescape()
 {
     escape(display, false);
+}
+
+outcome escapeend(child& show, const std::string& display, double seconds)
+{
+    holdescape escape(display);
+    return show.wait(seconds);
 }
 
 static Window find(Display* d, Window top, const std::string& name)

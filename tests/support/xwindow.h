@@ -31,6 +31,11 @@ private:
     std::string display;
 };
 
+class child;
+struct outcome;
+// Holds Escape on `display` until `show` ends, at most `seconds`.
+outcome escapeend(child& show, const std::string& display, double seconds = 10);
+
 // Sends WM_DELETE_WINDOW to the top-level window whose class is `name`.
 bool closewindow(const std::string& display, const std::string& name);
 
