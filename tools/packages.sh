@@ -19,9 +19,11 @@ BUILD_PACKAGES="g++ cmake make pkgconf libsdl1.2-dev libgl1-mesa-dev libglu1-mes
 # What it takes at run time besides the libraries: a GL driver, and ALSA's
 # route to PulseAudio or PipeWire.
 RUN_PACKAGES="libgl1-mesa-dri libasound2-plugins"
+# What demorender hands its frames to: ffmpeg, which also brings ffprobe.
+CAPTURE_PACKAGES="ffmpeg"
 # What the tests take: GoogleTest, a virtual X server, an audio server with
 # its OSS emulation, X client libraries for the key and close tests; and
 # what the benchmarks compare against, which the tests run small: a GL call
 # recorder and replayer, and the reference Vorbis decoder.
 TEST_PACKAGES="libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils libpulsedsp
-    libx11-dev libxtst-dev apitrace vorbis-tools"
+    libx11-dev libxtst-dev apitrace vorbis-tools $CAPTURE_PACKAGES"

@@ -1,0 +1,341 @@
+// The real demorender binary with the real ffmpeg: a short capture checked
+// with ffprobe and by its pixels and sound, single frames against the
+// show's own frame, determinism, its failures byte for byte, and stopping
+// it part way.
+#include "showframe.h"
+#include "support/runner.h"
+#include "support/xwindow.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <csignal>
+#include <dirent.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <vorbis/vorbisfile.h>
+
+// demorender with its standard error after its standard output, run from
+// `dir` (the repository, where data/lyd.ogg is, unless a test says).
+static std::vector<std::string> command(const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", DEMORENDER};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+static outcome demorender(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                          const std::string& dir = SOURCE_DIR)
+{
+    return run(command(args), dir, env, 300);
+}
+
+static bool exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+static std::vector<std::string> entries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+// Shell words for ffmpeg and ffprobe: `file` quoted.
+static std::string shellword(const std::string& file)
+{
+    return "'" + file + "'";
+}
+
+// Frame `index` of a video, or the picture of a PNG, as RGB rows top down.
+static std::string pixels(const std::string& file, int index = 0)
+{
+    std::string cmd = "ffmpeg -v error -i " + shellword(file) + " -vf 'select=eq(n\\," +
+                      std::to_string(index) + ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 -";
+    return run({"/bin/sh", "-c", cmd}, "/tmp", {}, 60).out;
+}
+
+// ffprobe's key=value lines, one map per stream.
+static std::vector<std::map<std::string, std::string>> streams(const std::string& file)
+{
+    std::string cmd = "ffprobe -v error -show_streams -of default=nw=1 " + shellword(file);
+    std::vector<std::map<std::string, std::string>> found;
+    std::istringstream lines(run({"/bin/sh", "-c", cmd}, "/tmp", {}, 60).out);
+    for (std::string line; std::getline(lines, line);) {
+        size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = line.substr(0, eq);
+        if (key == "index")
+            found.emplace_back();
+        if (!found.empty())
+            found.back()[key] = line.substr(eq + 1);
+    }
+    return found;
+}
+
+// Loudness of 10 ms windows of 16-bit stereo, channels mixed.
+static std::vector<double> envelope(const std::vector<short>& pcm)
+{
+    std::vector<double> out;
+    for (size_t at = 0; at + 882 <= pcm.size(); at += 882) {
+        double sum = 0;
+        for (size_t i = at; i < at + 882; i++)
+            sum += std::abs(pcm[i]);
+        out.push_back(sum / 882);
+    }
+    return out;
+}
+
+// The soundtrack from `start` seconds for `seconds`, decoded by libvorbisfile.
+static std::vector<short> soundtrack(double start, double seconds)
+{
+    OggVorbis_File vf;
+    EXPECT_EQ(ov_fopen(SOURCE_DIR "/data/lyd.ogg", &vf), 0);
+    ov_pcm_seek(&vf, static_cast<ogg_int64_t>(start * 44100));
+    std::vector<short> pcm(static_cast<size_t>(seconds * 44100) * 2);
+    size_t got = 0;
+    int section;
+    while (got < pcm.size()) {
+        long n = ov_read(&vf, reinterpret_cast<char*>(&pcm[got]), static_cast<int>((pcm.size() - got) * 2), 0, 2, 1, &section);
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n) / 2;
+    }
+    ov_clear(&vf);
+    pcm.resize(got);
+    return pcm;
+}
+
+// Pearson correlation of a with b shifted by `lag` windows.
+static double correlation(const std::vector<double>& a, const std::vector<double>& b, int lag)
+{
+    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+    int n = 0;
+    for (size_t i = 0; i < a.size(); i++) {
+        long j = static_cast<long>(i) + lag;
+        if (j < 0 || j >= static_cast<long>(b.size()))
+            continue;
+        sa += a[i], sb += b[j], saa += a[i] * a[i], sbb += b[j] * b[j], sab += a[i] * b[j];
+        n++;
+    }
+    double cov = sab - sa * sb / n, va = saa - sa * sa / n, vb = sbb - sb * sb / n;
+    return cov / std::sqrt(va * vb);
+}
+
+TEST(Demorender, ShortCaptureIsAVideoOfTheFramesWithTheirSound)
+{
+    xserver x({});
+    ASSERT_TRUE(x.ok());
+    tempdir d;
+    std::string out = d.path + "/short.mp4";
+    // 3 s to 5 s of the soundtrack at 10 frames per second: clock 4850 to
+    // 8083, the tube's noise filling the picture, then the bag.
+    outcome r = demorender({"--fps", "10", "--size", "400x240", "--from", "3s", "--to", "5s", "--out", out},
+                           {x.env()});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("demorender: frame 20/20 (100.0%), "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("demorender: wrote " + out + "\n"), std::string::npos) << r.out;
+    EXPECT_EQ(entries(d.path), std::vector<std::string>{"short.mp4"});
+
+    auto s = streams(out);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0]["codec_type"], "video");
+    EXPECT_EQ(s[0]["codec_name"], "h264");
+    EXPECT_EQ(s[0]["width"], "400");
+    EXPECT_EQ(s[0]["height"], "240");
+    EXPECT_EQ(s[0]["nb_frames"], "20");
+    EXPECT_EQ(s[0]["r_frame_rate"], "10/1");
+    EXPECT_NEAR(std::stod(s[0]["duration"]), 2.0, 0.001);
+    EXPECT_EQ(s[1]["codec_type"], "audio");
+    EXPECT_EQ(s[1]["codec_name"], "aac");
+    EXPECT_EQ(s[1]["channels"], "2");
+    EXPECT_EQ(s[1]["sample_rate"], "44100");
+    EXPECT_NEAR(std::stod(s[1]["duration"]), 2.0, 0.05);
+
+    // The 4:3 picture is 320x240 in the middle; 40 columns of black each side.
+    std::string img = pixels(out, 0);
+    ASSERT_EQ(img.size(), 400u * 240 * 3);
+    int barlit = 0, lit = 0;
+    for (int y = 0; y < 240; y++)
+        for (int xx = 0; xx < 400; xx++) {
+            const unsigned char* p = reinterpret_cast<const unsigned char*>(&img[(y * 400 + xx) * 3]);
+            bool on = p[0] > 24 || p[1] > 24 || p[2] > 24;
+            if (xx < 38 || xx >= 362)
+                barlit += on;
+            else if (xx >= 42 && xx < 358)
+                lit += on;
+        }
+    EXPECT_EQ(barlit, 0);
+    EXPECT_GT(lit, 316 * 240 * 9 / 10);
+
+    // Its sound is the soundtrack from 3 s: the loudness follows it with no lag.
+    std::string cmd = "ffmpeg -v error -i " + shellword(out) + " -map 0:a -f s16le -ac 2 -ar 44100 -";
+    std::string raw = run({"/bin/sh", "-c", cmd}, "/tmp", {}, 60).out;
+    std::vector<short> heard(raw.size() / 2);
+    std::memcpy(heard.data(), raw.data(), heard.size() * 2);
+    std::vector<double> a = envelope(heard), b = envelope(soundtrack(3, 2));
+    ASSERT_GT(a.size(), 190u);
+    int best = 0;
+    for (int lag = -30; lag <= 30; lag++)
+        if (correlation(a, b, lag) > correlation(a, b, best))
+            best = lag;
+    EXPECT_LE(std::abs(best), 2) << "sound is " << best * 10 << " ms off";
+    EXPECT_GT(correlation(a, b, best), 0.9);
+}
+
+TEST(Demorender, FrameAt1700IsTheTubeOpeningColour)
+{
+    xserver x({});
+    ASSERT_TRUE(x.ok());
+    tempdir d;
+    outcome r = demorender({"--at", "1700", "--png", d.path + "/f.png"}, {x.env()});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "demorender: wrote " + d.path + "/f.png\n");
+    std::string img = pixels(d.path + "/f.png");
+    ASSERT_EQ(img.size(), 640u * 480 * 3);
+    int off = 0;
+    for (size_t i = 0; i < img.size(); i += 3) {
+        int r8 = static_cast<unsigned char>(img[i]), g8 = static_cast<unsigned char>(img[i + 1]),
+            b8 = static_cast<unsigned char>(img[i + 2]);
+        off += std::abs(r8 - 77) > 3 || std::abs(g8 - 26) > 3 || b8 > 3;
+    }
+    EXPECT_EQ(off, 0) << "pixels not (0.3, 0.1, 0)";
+}
+
+TEST(Demorender, FrameInTheSpinIsTheShowsOwnFrameAndRendersIdentically)
+{
+    xserver x({});
+    ASSERT_TRUE(x.ok());
+    tempdir d;
+    for (const char* name : {"/a.png", "/b.png"}) {
+        outcome r = demorender({"--at", "90000", "--png", d.path + name}, {x.env()});
+        ASSERT_EQ(r.status, 0) << r.out;
+    }
+    std::string png = readfile(d.path + "/a.png");
+    EXPECT_FALSE(png.empty());
+    EXPECT_EQ(png, readfile(d.path + "/b.png")) << "two renders of one frame differ";
+
+    // The show's frame at 90000, drawn here after the tube has opened: the
+    // noise picture turned 28 degrees. The image holds it upright.
+    showframe::openshow();
+    showframe::render(90000);
+    std::string img = pixels(d.path + "/a.png");
+    ASSERT_EQ(img.size(), 640u * 480 * 3);
+    int differ = 0, colourful = 0;
+    for (int y = 0; y < 480; y++)
+        for (int xx = 0; xx < 640; xx++) {
+            const unsigned char* p = reinterpret_cast<const unsigned char*>(&img[(y * 640 + xx) * 3]);
+            rgb q = showframe::shown(xx, 479 - y);
+            differ += !near(q, p[0], p[1], p[2]);
+            colourful += std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) > 40;
+        }
+    EXPECT_EQ(differ, 0);
+    EXPECT_GT(colourful, 640 * 480 / 3);
+}
+
+TEST(Demorender, PngAtAChosenSizeIsPillarboxed)
+{
+    xserver x({});
+    ASSERT_TRUE(x.ok());
+    tempdir d;
+    outcome r = demorender({"--at", "5000", "--size", "800x480", "--png", d.path + "/w.png"}, {x.env()});
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::string img = pixels(d.path + "/w.png");
+    ASSERT_EQ(img.size(), 800u * 480 * 3);
+    // The 640x480 picture unscaled between two 80-column bars.
+    int barlit = 0, lit = 0;
+    for (int y = 0; y < 480; y++)
+        for (int xx = 0; xx < 800; xx++) {
+            const unsigned char* p = reinterpret_cast<const unsigned char*>(&img[(y * 800 + xx) * 3]);
+            bool on = p[0] > 24 || p[1] > 24 || p[2] > 24;
+            (xx < 80 || xx >= 720 ? barlit : lit) += on;
+        }
+    EXPECT_EQ(barlit, 0);
+    EXPECT_GT(lit, 640 * 480 * 9 / 10);
+}
+
+TEST(Demorender, FailuresSayWhatIsWrongAndLeaveNothing)
+{
+    xserver x({});
+    ASSERT_TRUE(x.ok());
+    tempdir d, empty, nosound;
+    mkdir((nosound.path + "/data").c_str(), 0755);
+    std::ofstream(nosound.path + "/data/lyd.ogg") << "not a soundtrack\n";
+    std::string out = d.path + "/v.mp4";
+    struct {
+        std::vector<std::string> args, env;
+        std::string dir;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"--out", out}, {x.env(), "PATH=" + empty.path}, SOURCE_DIR, 1,
+         "demorender: ffmpeg is not on the PATH; it encodes the video. Install it with: sudo apt-get install ffmpeg\n"},
+        {{"--out", "/nonexistent/dir/v.mp4"}, {x.env()}, SOURCE_DIR, 1,
+         "demorender: cannot write /nonexistent/dir/v.mp4: No such file or directory\n"},
+        {{"--out", d.path}, {x.env()}, SOURCE_DIR, 1, "demorender: cannot write " + d.path + ": Is a directory\n"},
+        {{"--out", out}, {x.env()}, empty.path, 1,
+         "demorender: cannot open the soundtrack data/lyd.ogg: No such file or directory (run demorender where data/ is)\n"},
+        {{"--out", out}, {x.env()}, nosound.path, 1,
+         "demorender: the soundtrack data/lyd.ogg is not an Ogg Vorbis file\n"},
+        {{"--fps", "0"}, {x.env()}, SOURCE_DIR, 2,
+         "demorender: --fps wants a whole number from 1 to 240, not \"0\"\nTry 'demorender --help'.\n"},
+    };
+    for (auto& c : cases) {
+        outcome r = demorender(c.args, c.env, c.dir);
+        EXPECT_EQ(r.status, c.status) << c.message;
+        EXPECT_EQ(r.out, c.message);
+    }
+    // Without a display; SDL's own reason goes in the brackets.
+    outcome r = demorender({"--out", out}, {"-DISPLAY"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind("demorender: no display to render in (", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - 37), "); run it under X, or under xvfb-run\n") << r.out;
+    EXPECT_TRUE(entries(d.path).empty());
+}
+
+// Any process still running with `path` in its command line.
+static bool running(const std::string& path)
+{
+    for (const std::string& pid : entries("/proc")) {
+        std::string cmdline = readfile("/proc/" + pid + "/cmdline");
+        if (cmdline.find(path) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+TEST(Demorender, InterruptedCaptureStopsFfmpegAndLeavesNoFile)
+{
+    xserver x({});
+    ASSERT_TRUE(x.ok());
+    for (int how : {SIGINT, SIGTERM, 0}) {
+        tempdir d;
+        std::string out = d.path + "/show.mp4", partial = d.path + "/.partial.show.mp4";
+        child c(command({"--out", out}), SOURCE_DIR, {x.env()});
+        for (int i = 0; i < 600 && !exists(partial); i++)
+            usleep(50000);
+        ASSERT_TRUE(exists(partial)) << "ffmpeg never started writing";
+        usleep(500000);
+        if (how)
+            kill(c.pid, how);
+        else
+            ASSERT_TRUE(closewindow(x.display, "demorender"));
+        outcome r = c.wait(60);
+        EXPECT_EQ(r.status, 128 + (how ? how : SIGINT)) << r.out;
+        EXPECT_NE(r.out.find("demorender: interrupted; " + out + " not written\n"), std::string::npos) << r.out;
+        EXPECT_TRUE(entries(d.path).empty());
+        EXPECT_FALSE(running(partial)) << "ffmpeg still runs";
+    }
+}
