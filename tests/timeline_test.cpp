@@ -52,9 +52,17 @@ struct likeness {
     double error = 0;       // mean largest channel difference, all points
 };
 
+// How many texels either side of the one a pixel shows the mip-mapped
+// picture blends into that pixel, along one axis: about the texels a pixel
+// spans there, from 1 (a magnified or nearly 1:1 picture) to 3.
+static int reach(double texels)
+{
+    return static_cast<int>(std::clamp(std::lround(std::abs(texels)), 1L, 3L));
+}
+
 // Compares the presented frame with the picture over a 12-pixel grid inside
-// its square, each pixel against the average of the 7x7 texels around the
-// texel it shows. Where the picture is flat there (every channel within 16)
+// its square, each pixel against the average of the texels around the
+// texel it shows (7x7 where the picture is shrunk 3 times or more). Where the picture is flat there (every channel within 16)
 // the pixel must match within 3; elsewhere mip-mapping blends detail, which
 // only the mean difference over all points tolerates.
 static likeness comparepicture(const texture* tex, placement p)
@@ -66,10 +74,12 @@ static likeness comparepicture(const texture* tex, placement p)
         for (int wx = std::max(0, winx(p.left, p.depth) + 3); wx < std::min(640, winx(p.right, p.depth) - 3); wx += 12) {
             int cx = static_cast<int>(texcolumn(im, p, wx + 0.5));
             int cy = static_cast<int>(texrow(im, p, wy + 0.5));
+            int rx = reach(texcolumn(im, p, wx + 1) - texcolumn(im, p, wx));
+            int ry = reach(texrow(im, p, wy + 1) - texrow(im, p, wy));
             long sum[3] = {}, n = 0;
             int low = 255, high = 0;
-            for (int y = std::max(0, cy - 3); y <= std::min(im->height - 1, cy + 3); y++)
-                for (int x = std::max(0, cx - 3); x <= std::min(im->width - 1, cx + 3); x++, n++)
+            for (int y = std::max(0, cy - ry); y <= std::min(im->height - 1, cy + ry); y++)
+                for (int x = std::max(0, cx - rx); x <= std::min(im->width - 1, cx + rx); x++, n++)
                     for (int c = 0; c < 3; c++) {
                         int v = im->pixels[(y * im->width + x) * 3 + c];
                         sum[c] += v;

@@ -57,10 +57,12 @@ crinkles() {
         -fx 'abs(2*u-1)' -negate "$4"
 }
 
-# save IN NAME QUALITY COMMENT: baseline JFIF, 3 components, 4:2:0, no
-# metadata but our comment.
+# save IN NAME QUALITY COMMENT [SIZE]: baseline JFIF, 3 components, 4:2:0,
+# no metadata but our comment. SIZE (WxH) stores the picture squeezed to the
+# power-of-two size its texture has anyway: the square it is drawn on gives
+# it back its shape, and GLU then has nothing to rescale at start-up.
 save() {
-    convert "$1" -strip -colorspace sRGB -type TrueColor \
+    convert "$1" ${5:+-resize "$5!"} -strip -colorspace sRGB -type TrueColor \
         -sampling-factor 2x2,1x1,1x1 -interlace none -quality "$3" \
         -set comment "$4" "$out/$2.jpg"
 }
@@ -112,7 +114,7 @@ convert bagfoil.png bagseals.png -compose Overlay -composite \
 convert -size ${W}x${H} gradient:'#eeeae4'-'#d8d2c8' \
     \( bagmask.png -blur 0x16 -negate +level 50%,100% -geometry +10+14 \) -compose Multiply -composite \
     bagcut.png -compose Over -composite bag.png
-save bag.png bag 75 "sweets bag, drawn for the show"
+save bag.png bag 75 "sweets bag, drawn for the show" 256x256
 
 # Static: three independently seeded noise channels in 2x2 pixel cells,
 # one word above the centre.
@@ -162,7 +164,7 @@ convert -size ${W}x1 xc: -fx 'xq=(i-194)/140; abs(xq)>1?0:0.35+0.65*sqrt(1-xq*xq
 convert bottleart.png labelshade.png -compose Multiply -composite bottleart.png
 convert bottleplastic.png bottleart.png bottleartmask.png -compose Over -composite \
     bottlemask.png -compose Multiply -composite bottle.png
-save bottle.png bottle 97 "water bottle, drawn for the show"
+save bottle.png bottle 97 "water bottle, drawn for the show" 256x512
 
 # Snapshot: a pink crumpled lump on black, captioned at the lower right.
 W=288 H=214
@@ -178,4 +180,4 @@ convert -size ${W}x${H} xc:'#f06aa8' snaplight.png -compose HardLight -composite
     \( snaplight.png -level 75%,100% \) -compose Screen -composite \
     snapmask.png -compose Multiply -composite \
     -fill '#d8d8d8' -font "$sans" -pointsize 10 -gravity southeast -annotate +8+6 'fig. 3' snapshot.png
-save snapshot.png snapshot 80 "snapshot, drawn for the show"
+save snapshot.png snapshot 80 "snapshot, drawn for the show" 256x256
