@@ -124,7 +124,8 @@ int main(int argc, char** argv)
         std::fputs(usage(), stdout);
         return 0;
     }
-    if (findprogram("ffmpeg").empty())
+    std::string program = findprogram("ffmpeg");
+    if (program.empty())
         fail("ffmpeg is not on the PATH; it encodes the video. "
              "Install it with: sudo apt-get install ffmpeg");
     if (!o.single)
@@ -147,8 +148,8 @@ int main(int argc, char** argv)
     double audiostart = static_cast<double>(first * 44100 / o.fps) / 44100;
     std::string partial = partialpath(target);
     encoder ffmpeg;
-    if (!ffmpeg.start(o.single ? imagecommand(o, partial)
-                               : videocommand(o, end - first, audiostart, partial)))
+    if (!ffmpeg.start(o.single ? imagecommand(program, o, partial)
+                               : videocommand(program, o, end - first, audiostart, partial)))
         fail("cannot start ffmpeg");
 
     progress shown(end - first);

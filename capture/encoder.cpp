@@ -34,25 +34,19 @@ std::string filters(int width, int height, bool video)
     return chain;
 }
 
-// The raw frames on standard input.
-static std::vector<std::string> rawinput(int fps)
+// ffmpeg quiet but for its errors, reading the raw frames on standard input.
+static std::vector<std::string> rawframes(const std::string& ffmpeg, int fps)
 {
-    return {"-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
+    return {ffmpeg, "-hide_banner", "-nostdin", "-loglevel", "error",
+            "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
             std::to_string(framewidth) + "x" + std::to_string(frameheight),
             "-framerate", std::to_string(fps), "-i", "pipe:0"};
 }
 
-static std::vector<std::string> ffmpeg(const std::string& program)
+std::vector<std::string> videocommand(const std::string& ffmpeg, const options& o, std::int64_t frames,
+                                      double audiostart, const std::string& path)
 {
-    return {program, "-hide_banner", "-nostdin", "-loglevel", "error"};
-}
-
-std::vector<std::string> videocommand(const options& o, std::int64_t frames, double audiostart,
-                                      const std::string& path)
-{
-    std::vector<std::string> a = ffmpeg(findprogram("ffmpeg"));
-    std::vector<std::string> raw = rawinput(o.fps);
-    a.insert(a.end(), raw.begin(), raw.end());
+    std::vector<std::string> a = rawframes(ffmpeg, o.fps);
     // The soundtrack is cut to the frames' span, so both streams end together.
     std::vector<std::string> rest = {
         "-ss", text("%.6f", audiostart), "-t", text("%.6f", static_cast<double>(frames) / o.fps),
@@ -69,11 +63,9 @@ std::vector<std::string> videocommand(const options& o, std::int64_t frames, dou
     return a;
 }
 
-std::vector<std::string> imagecommand(const options& o, const std::string& path)
+std::vector<std::string> imagecommand(const std::string& ffmpeg, const options& o, const std::string& path)
 {
-    std::vector<std::string> a = ffmpeg(findprogram("ffmpeg"));
-    std::vector<std::string> raw = rawinput(1);
-    a.insert(a.end(), raw.begin(), raw.end());
+    std::vector<std::string> a = rawframes(ffmpeg, 1);
     int width = o.sizegiven ? o.width : framewidth;
     int height = o.sizegiven ? o.height : frameheight;
     std::vector<std::string> rest = {"-vf", filters(width, height, false), "-frames:v", "1",

@@ -23,12 +23,13 @@ constexpr std::size_t framebytes = framewidth * frameheight * 3;
 // Video gets 4:2:0 BT.709 colour, as players expect of HD.
 std::string filters(int width, int height, bool video);
 
-// ffmpeg's arguments for `frames` frames into the video `path`, with the
-// soundtrack from `audiostart` seconds for as long as the frames last.
-std::vector<std::string> videocommand(const options& o, std::int64_t frames, double audiostart,
-                                      const std::string& path);
-// ffmpeg's arguments for one frame into the PNG image `path`.
-std::vector<std::string> imagecommand(const options& o, const std::string& path);
+// The command line of `ffmpeg` (its full name) for `frames` frames into the
+// video `path`, with the soundtrack from `audiostart` seconds for as long
+// as the frames last.
+std::vector<std::string> videocommand(const std::string& ffmpeg, const options& o, std::int64_t frames,
+                                      double audiostart, const std::string& path);
+// The command line of `ffmpeg` for one frame into the PNG image `path`.
+std::vector<std::string> imagecommand(const std::string& ffmpeg, const options& o, const std::string& path);
 
 // Where a file is written until it is complete: a hidden name beside it
 // that keeps its extension, so ffmpeg still picks the format by it.

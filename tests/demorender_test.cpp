@@ -34,12 +34,6 @@ static outcome demorender(const std::vector<std::string>& args, const std::vecto
     return run(command(args), dir, env, 300);
 }
 
-static bool exists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 static std::vector<std::string> entries(const std::string& dir)
 {
     std::vector<std::string> names;

@@ -17,28 +17,20 @@ build=${EXITS_BUILD:-build}
 . tools/packages.sh
 need xdotool
 
+. tools/headless.sh
 if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -S "$XDG_RUNTIME_DIR/pulse/native" ]; then
-    . tools/headless.sh
     startheadless
 fi
 
 work=$(mktemp -d)
-displayfile="$work/display"
-Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp -noreset >"$displayfile" 2>/dev/null &
-xpid=$!
+startxvfb
+xpid=$XPID
 cleanup() {
     kill "$xpid" 2>/dev/null || true
     wait "$xpid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap 'cleanup; [ -z "${XVFB_PID:-}" ] || stopheadless' EXIT
-for _ in $(seq 100); do
-    [ -s "$displayfile" ] && break
-    sleep 0.1
-done
-DISPLAY=":$(head -n1 "$displayfile")"
-export DISPLAY
-until xdpyinfo >/dev/null 2>&1; do sleep 0.1; done
 
 mkdir "$work/data"
 cp data/lyd.ogg "$work/data/"

@@ -27,12 +27,6 @@ struct showdir {
     std::string events() const { return readfile(log); }
 };
 
-static bool exists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 TEST(Startup, MissingSoundtrackAfterTheWindowAndBeforeTheDevice)
 {
     showdir show;

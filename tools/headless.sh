@@ -1,9 +1,12 @@
 # Sourced by test.sh (and the benchmarks): a virtual X server and a
 # PulseAudio server with a paced null sink, private to this run.
-startheadless() {
+
+# startxvfb: a 640x480 virtual X server on a display number it picks itself;
+# exports DISPLAY and sets XPID, and returns once the server answers.
+startxvfb() {
     XVFB_DISPLAY_FILE=$(mktemp)
     Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp -noreset >"$XVFB_DISPLAY_FILE" 2>/dev/null &
-    XVFB_PID=$!
+    XPID=$!
     for _ in $(seq 100); do
         [ -s "$XVFB_DISPLAY_FILE" ] && break
         sleep 0.1
@@ -12,6 +15,11 @@ startheadless() {
     export DISPLAY
     rm -f "$XVFB_DISPLAY_FILE"
     until xdpyinfo >/dev/null 2>&1; do sleep 0.1; done
+}
+
+startheadless() {
+    startxvfb
+    XVFB_PID=$XPID
 
     XDG_RUNTIME_DIR=$(mktemp -d)
     chmod 700 "$XDG_RUNTIME_DIR"

@@ -43,4 +43,5 @@ public:
 };
 
 std::string readfile(const std::string& path);
+bool exists(const std::string& path);
 int countlines(const std::string& text, const std::string& line);
