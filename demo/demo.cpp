@@ -81,18 +81,24 @@ void demo::init()
     sound::resetclock();
 }
 
+bool demo::step()
+{
+    frame();
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+        if (event.type == SDL_QUIT)
+            done = true;
+    if (SDL_GetKeyState(nullptr)[SDLK_ESCAPE])
+        done = true;
+    return done;
+}
+
 void demo::run()
 {
     done = false;
-    do {
-        frame();
-        SDL_Event event;
-        while (SDL_PollEvent(&event))
-            if (event.type == SDL_QUIT)
-                done = true;
-        if (SDL_GetKeyState(nullptr)[SDLK_ESCAPE])
-            done = true;
-    } while (!done);
+    do
+        step();
+    while (!done);
     std::printf("zOT!");
     quit();
 }

@@ -47,6 +47,11 @@ public:
     // scene in slot 0, the blur object and the light.
     static void loadpictures();
     static void makeobjects();
+    // One turn of the main loop: a frame, then the window's events and the
+    // Escape key. Returns `done`: true once the show is to end. run() calls
+    // it until then; a browser, which owns the loop, calls it once per
+    // animation frame.
+    static bool step();
     [[noreturn]] static void run();
     [[noreturn]] static void quit();
     static void frame();        // one frame; main thread
