@@ -1,0 +1,79 @@
+#!/bin/sh
+# The libraries the show links, built with emcc from Debian's own source
+# packages into a cache folder: libjpeg-turbo (API 62, as libjpeg62-turbo),
+# libogg, and libvorbis with libvorbisfile. A library whose static archive
+# is already in the cache is not built again.
+#
+#   web/deps.sh CACHE        (sourced settings: EMCC_NODE quirks, see below)
+#
+# Leaves CACHE/prefix/include and CACHE/prefix/lib/*.a. The source trees
+# stay in CACHE/src; delete CACHE to start over. Needs emscripten and the
+# deb-src entry it adds itself (a file of its own in sources.list.d).
+set -eu
+cache=$1
+mkdir -p "$cache/src" "$cache/prefix"
+cache=$(cd "$cache" && pwd)
+prefix=$cache/prefix
+
+# Debian's Emscripten 3.1.6 with Node 20: the optimiser needs Node's global
+# module path, and programs cmake runs while configuring need fetch off.
+NODE_PATH=/usr/share/nodejs
+export NODE_PATH
+emulator="/usr/bin/node;--no-experimental-fetch"
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# Source packages come from the same archive and suite as the binaries,
+# signed by the same key (apt refuses one URI with two different keys).
+sources() {
+    list=/etc/apt/sources.list.d/demo-web-sources.list
+    if [ ! -e "$list" ]; then
+        echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
+            "http://deb.debian.org/debian bookworm main" | $sudo tee "$list" >/dev/null
+        $sudo apt-get update -qq
+    fi
+}
+
+# fetch PACKAGE: unpacks Debian's source package (patches applied) under
+# CACHE/src and prints its directory.
+fetch() {
+    dir=$(find "$cache/src" -maxdepth 1 -type d -name "$1-[0-9]*" | head -n1)
+    if [ -z "$dir" ]; then
+        sources
+        (cd "$cache/src" && apt-get source -qq -o APT::Sandbox::User=root "$1" >&2)
+        dir=$(find "$cache/src" -maxdepth 1 -type d -name "$1-[0-9]*" | head -n1)
+    fi
+    echo "$dir"
+}
+
+# cmakebuild SOURCE BUILD [cmake options...]: a static build installed into
+# the prefix.
+cmakebuild() {
+    src=$1 build=$2
+    shift 2
+    emcmake cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" "$@" >"$build.log" 2>&1 ||
+        { cat "$build.log"; exit 1; }
+    cmake --build "$build" -j2 >>"$build.log" 2>&1 || { tail -40 "$build.log"; exit 1; }
+    cmake --install "$build" >>"$build.log" 2>&1 || { tail -40 "$build.log"; exit 1; }
+}
+
+if [ ! -e "$prefix/lib/libjpeg.a" ]; then
+    echo "web deps: libjpeg-turbo" >&2
+    src=$(fetch libjpeg-turbo)
+    cmakebuild "$src" "$cache/build-jpeg" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+        -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF -DREQUIRE_SIMD=OFF
+fi
+if [ ! -e "$prefix/lib/libogg.a" ]; then
+    echo "web deps: libogg" >&2
+    src=$(fetch libogg)
+    cmakebuild "$src" "$cache/build-ogg" -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF
+fi
+if [ ! -e "$prefix/lib/libvorbisfile.a" ]; then
+    echo "web deps: libvorbis" >&2
+    src=$(fetch libvorbis)
+    cmakebuild "$src" "$cache/build-vorbis" -DBUILD_TESTING=OFF \
+        -DOGG_INCLUDE_DIR="$prefix/include" -DOGG_LIBRARY="$prefix/lib/libogg.a"
+fi
