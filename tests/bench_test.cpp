@@ -31,7 +31,7 @@ static std::vector<std::string> cells(const std::string& line)
 
 static std::string figures(const std::string& args, const std::string& input)
 {
-    std::string cmd = "printf '" + input + "' | " + builddir() + "/benchprograms/figures " + args;
+    std::string cmd = "printf '" + input + "' | " + builddir() + "/bench/figures " + args;
     outcome r = run({"/bin/sh", "-c", cmd}, "/tmp", {}, 60);
     EXPECT_EQ(r.status, 0) << cmd;
     return r.out;

@@ -69,7 +69,9 @@ static void expectcounted(const played& r, const std::string& what)
     EXPECT_LE(static_cast<long>(r.written), r.decoded) << what << ": more than the file holds";
 }
 
-TEST(Damaged, CutAnywhereEndsAfterWhatWasThere)
+// Cuts in the headers and at their end, and at `spread` places over the
+// whole file.
+static void cutanywhere(int spread)
 {
     tempdir dir;
     oggbytes whole = makeogg(10);
@@ -77,8 +79,8 @@ TEST(Damaged, CutAnywhereEndsAfterWhatWasThere)
     ASSERT_GT(headers, 0u);
     ASSERT_LT(headers, whole.size() / 4);
     std::vector<size_t> cuts = {0, 1, 27, 58, headers / 3, headers / 2, headers - 1, headers};
-    for (int k = 1; k < 40; k++)
-        cuts.push_back(whole.size() * k / 40);
+    for (int k = 1; k < spread; k++)
+        cuts.push_back(whole.size() * k / spread);
     for (size_t cut : cuts) {
         std::string what = "cut at " + std::to_string(cut);
         played r = playdamaged(dir, truncated(whole, cut));
@@ -92,11 +94,17 @@ TEST(Damaged, CutAnywhereEndsAfterWhatWasThere)
     }
 }
 
-TEST(Damaged, FlippedBitsAreSkippedOrPlayed)
+TEST(Damaged, CutAnywhereEndsAfterWhatWasThere)
+{
+    cutanywhere(10);
+}
+
+// Seeds [first, last]: 1 to 8 bits flipped, by seed.
+static void flippedbits(unsigned first, unsigned last)
 {
     tempdir dir;
     oggbytes whole = makeogg(10);
-    for (unsigned seed = 1; seed <= 40; seed++) {
+    for (unsigned seed = first; seed <= last; seed++) {
         int flips = 1 + static_cast<int>(seed % 8);
         std::string what = "seed " + std::to_string(seed);
         // Checksums catch the damage: whole pages are dropped, each gap is
@@ -110,6 +118,22 @@ TEST(Damaged, FlippedBitsAreSkippedOrPlayed)
         expectcounted(r, what + " (damaged packets)");
         EXPECT_TRUE(r.opened) << what;
     }
+}
+
+TEST(Damaged, FlippedBitsAreSkippedOrPlayed)
+{
+    flippedbits(1, 8);
+}
+
+// The wide sweeps: the full tier's.
+TEST(Damaged, CutAnywhereWideSweep)
+{
+    cutanywhere(40);
+}
+
+TEST(Damaged, FlippedBitsWideSweep)
+{
+    flippedbits(9, 40);
 }
 
 TEST(Damaged, GarbageAfterTheEndIsNotPlayed)

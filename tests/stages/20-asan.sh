@@ -16,10 +16,6 @@ root=$(pwd)
 ensureheadless
 
 flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
-# Builds that a test configures itself against build-asan (the benchmark's
-# programs link its libshow.a) take the same flags from the environment.
-CFLAGS=$flags CXXFLAGS=$flags LDFLAGS=$flags
-export CFLAGS CXXFLAGS LDFLAGS
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >/dev/null
