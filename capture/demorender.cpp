@@ -6,11 +6,12 @@
 // window closed, which counts as SIGINT). An interrupted or failed capture
 // leaves nothing at the output path.
 #include "capture/encoder.h"
-#include "capture/grab.h"
 #include "capture/options.h"
 #include "capture/progress.h"
 #include "demo/demo.h"
 #include "display/window.h"
+#include "scenes/gyrotube.h"
+#include "sound/sound.h"
 
 #include <SDL/SDL.h>
 #include <cerrno>
@@ -39,20 +40,29 @@ static void onsignal(int signal)
 
 static std::int32_t frameclock;
 
+// The frame the show presented last, read back at its swap.
+static unsigned char frame[framebytes];
+
+static void keepframe()
+{
+    gl::readframe(frame);
+}
+
 static std::int32_t chosenclock()
 {
     return frameclock;
 }
 
-// The show at clock t, into capture::presented(). Its one memory of earlier
-// frames is the blur pass, which the tube scene ends in the first frame at
-// 1700 or later; a clock that starts past 1700 gets that frame first,
+// The show at clock t, into `frame`. Its one memory of earlier frames is
+// the blur pass, which the tube scene ends in the first frame at or after
+// its opening; a clock that starts past the opening gets that frame first,
 // unseen, so each frame is the one a viewer whose clock went through every
-// earlier value would see. At exactly 1700 that first frame is the one shown.
+// earlier value would see. At the opening itself that first frame is the
+// one shown.
 static void render(std::int32_t t)
 {
-    if (t > 1700 && demo::blur) {
-        frameclock = 1700;
+    if (t > gyrotube::opens && demo::blur) {
+        frameclock = gyrotube::opens;
         demo::frame();
     }
     frameclock = t;
@@ -61,14 +71,14 @@ static void render(std::int32_t t)
 
 static void checksoundtrack()
 {
-    FILE* file = std::fopen("data/lyd.ogg", "rb");
+    FILE* file = std::fopen(sound::soundtrack, "rb");
     if (!file)
-        fail(std::string("cannot open the soundtrack data/lyd.ogg: ") + std::strerror(errno) +
+        fail(std::string("cannot open the soundtrack ") + sound::soundtrack + ": " + std::strerror(errno) +
              " (run demorender where data/ is)");
     OggVorbis_File music;
     if (ov_open(file, &music, nullptr, 0) != 0) {
         std::fclose(file);
-        fail("the soundtrack data/lyd.ogg is not an Ogg Vorbis file");
+        fail(std::string("the soundtrack ") + sound::soundtrack + " is not an Ogg Vorbis file");
     }
     ov_clear(&music);
 }
@@ -92,7 +102,7 @@ static void checkwritable(const std::string& path)
 // The show's own window and start-up, minus sound, with the clock ours.
 static void openshow()
 {
-    setenv("SDL_VIDEODRIVER", "x11", 0);
+    gl::choosedriver();
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         fail(std::string("no display to render in (") + SDL_GetError() +
              "); run it under X, or under xvfb-run");
@@ -102,6 +112,7 @@ static void openshow()
     demo::loadpictures();
     demo::makeobjects();
     demo::clock = chosenclock;
+    gl::presenting = keepframe;
 }
 
 static void watchwindow()
@@ -145,7 +156,7 @@ int main(int argc, char** argv)
     std::int64_t end = o.single ? 1 : firstframe(o.to, o.fps);
     // The soundtrack starts at the first frame's moment, in whole samples
     // as the frame's clock counts them.
-    double audiostart = static_cast<double>(first * 44100 / o.fps) / 44100;
+    double audiostart = static_cast<double>(first * sound::rate / o.fps) / sound::rate;
     std::string partial = partialpath(target);
     encoder ffmpeg;
     if (!ffmpeg.start(o.single ? imagecommand(program, o, partial)
@@ -156,7 +167,7 @@ int main(int argc, char** argv)
     std::int64_t n = first;
     for (; n < end && !stopsignal; n++) {
         render(o.single ? o.at : clockof(n, o.fps));
-        if (!ffmpeg.write(presented()))
+        if (!ffmpeg.write(frame))
             break;
         watchwindow();
         if (!o.single)

@@ -1,5 +1,7 @@
 #include "capture/encoder.h"
 
+#include "sound/sound.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -50,7 +52,7 @@ std::vector<std::string> videocommand(const std::string& ffmpeg, const options& 
     // The soundtrack is cut to the frames' span, so both streams end together.
     std::vector<std::string> rest = {
         "-ss", text("%.6f", audiostart), "-t", text("%.6f", static_cast<double>(frames) / o.fps),
-        "-i", "data/lyd.ogg", "-map", "0:v", "-map", "1:a",
+        "-i", sound::soundtrack, "-map", "0:v", "-map", "1:a",
         "-vf", filters(o.width, o.height, true),
         // H.264 High at 8 Mbit/s on average (demoparty rules ask for 6 or
         // more at 1080p), a key frame every two seconds.

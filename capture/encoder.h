@@ -1,12 +1,13 @@
 // ffmpeg, the encoder: the command lines a capture runs, and the process
 // that takes the frames through a pipe.
 //
-// Frames are the show's 640x480 picture as read back from GL: RGB, three
-// bytes a pixel, rows from the bottom up. ffmpeg turns them upright,
+// Frames are the show's 640x480 picture as gl::readframe reads it back:
+// RGB, three bytes a pixel, rows from the bottom up. ffmpeg turns them upright,
 // scales, converts, encodes and muxes; nothing here touches a pixel.
 #pragma once
 
 #include "capture/options.h"
+#include "display/window.h"
 
 #include <cstdint>
 #include <string>
@@ -15,8 +16,9 @@
 
 namespace capture {
 
-constexpr int framewidth = 640, frameheight = 480;
-constexpr std::size_t framebytes = framewidth * frameheight * 3;
+using gl::framewidth;
+using gl::frameheight;
+using gl::framebytes;
 
 // The filter chain: upright rows, then, when the output is to be
 // `width` x `height`, the picture scaled to fit and centred on black.

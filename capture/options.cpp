@@ -11,36 +11,38 @@ namespace capture {
 
 const char* usage()
 {
-    return "usage: demorender [options]\n"
-           "Renders the show frame by frame and hands the frames to ffmpeg, which\n"
-           "scales them, encodes them with the soundtrack data/lyd.ogg and writes\n"
-           "the video. Run it from the directory that holds data/, under X.\n"
-           "\n"
-           "  --out FILE     the video (default demo.mp4: H.264 + AAC in MP4)\n"
-           "  --fps N        frames per second, 1 to 240 (default 60)\n"
-           "  --size WxH     output size (default 1920x1080); the 640x480 picture\n"
-           "                 is scaled to fit and centred, aspect kept\n"
-           "  --from T       first clock value to show (default 0)\n"
-           "  --to T         show the clock up to, not including, T (default 168000,\n"
-           "                 where the show ends)\n"
-           "  --at T --png FILE\n"
-           "                 render the show at clock value T into one PNG image\n"
-           "                 (640x480 unless --size is given)\n"
-           "  --help         this text\n"
-           "\n"
-           "T is in clock units (1000 per beat, about 1616.67 per second), or in\n"
-           "seconds of the soundtrack with an s after it: --from 30s.\n";
+    static const std::string text =
+        "usage: demorender [options]\n"
+        "Renders the show frame by frame and hands the frames to ffmpeg, which\n"
+        "scales them, encodes them with the soundtrack " + std::string(sound::soundtrack) + " and writes\n"
+        "the video. Run it from the directory that holds data/, under X.\n"
+        "\n"
+        "  --out FILE     the video (default demo.mp4: H.264 + AAC in MP4)\n"
+        "  --fps N        frames per second, 1 to 240 (default 60)\n"
+        "  --size WxH     output size (default 1920x1080); the 640x480 picture\n"
+        "                 is scaled to fit and centred, aspect kept\n"
+        "  --from T       first clock value to show (default 0)\n"
+        "  --to T         show the clock up to, not including, T (default " + std::to_string(showend) + ",\n"
+        "                 where the show ends)\n"
+        "  --at T --png FILE\n"
+        "                 render the show at clock value T into one PNG image\n"
+        "                 (640x480 unless --size is given)\n"
+        "  --help         this text\n"
+        "\n"
+        "T is in clock units (1000 per beat, about 1616.67 per second), or in\n"
+        "seconds of the soundtrack with an s after it: --from 30s.\n";
+    return text.c_str();
 }
 
 std::int32_t clockafter(double seconds)
 {
-    auto samples = static_cast<std::uint32_t>(seconds * 44100);
+    auto samples = static_cast<std::uint32_t>(seconds * sound::rate);
     return sound::clockunits(samples * 4, 0);
 }
 
 std::int32_t clockof(std::int64_t frame, int fps)
 {
-    auto samples = static_cast<std::uint32_t>(frame * 44100 / fps);
+    auto samples = static_cast<std::uint32_t>(frame * sound::rate / fps);
     return sound::clockunits(samples * 4, 0);
 }
 
@@ -175,12 +177,13 @@ bool parse(int argc, char** argv, options& o, std::string& error)
     o.single = hasat;
     if (o.single && range)
         return refuse(error, "--at renders one frame; it takes no --from or --to");
+    const std::string ends = "the show ends at clock value " + std::to_string(showend);
     if (o.to > showend)
-        return refuse(error, "--to: the show ends at clock value 168000");
+        return refuse(error, "--to: " + ends);
     if (o.from >= o.to)
         return refuse(error, "--from must come before --to");
     if (o.single && o.at >= showend)
-        return refuse(error, "--at: the show ends at clock value 168000");
+        return refuse(error, "--at: " + ends);
     return true;
 }
 

@@ -5,12 +5,12 @@
 // been played: about n * 1616.67 / fps, truncated as the show truncates.
 #pragma once
 
+#include "demo/timeline.h"
+
 #include <cstdint>
 #include <string>
 
 namespace capture {
-
-constexpr std::int32_t showend = 168000;    // the show ends at this clock value
 
 struct options {
     int fps = 60;

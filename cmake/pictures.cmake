@@ -8,6 +8,33 @@
 
 set(PICTURE_NAMES hamster bag noise bottle snapshot glow)
 
+# Sets `result` to the number of colour components in the frame header (SOF
+# marker) of the JPEG file whose bytes `hex` holds, two hex digits a byte;
+# 0 when there is no frame header.
+function(jpeg_components hex result)
+  string(LENGTH "${hex}" digits)
+  set(at 4)   # past the start-of-image marker
+  while(at LESS digits)
+    string(SUBSTRING "${hex}" ${at} 4 marker)
+    if(NOT marker MATCHES "^ff")
+      break()
+    endif()
+    # Frame headers are c0-cf but for c4 (Huffman tables), c8 and cc: the
+    # marker, its length, precision, height and width, then the count.
+    if(marker MATCHES "^ffc[0-35-79a-bd-f]$")
+      math(EXPR at "${at} + 18")
+      string(SUBSTRING "${hex}" ${at} 2 count)
+      math(EXPR count "0x${count}")
+      set(${result} ${count} PARENT_SCOPE)
+      return()
+    endif()
+    math(EXPR at "${at} + 4")
+    string(SUBSTRING "${hex}" ${at} 4 length)
+    math(EXPR at "${at} + 2 * 0x${length}")
+  endwhile()
+  set(${result} 0 PARENT_SCOPE)
+endfunction()
+
 if(CMAKE_SCRIPT_MODE_FILE)
   set(text "// Generated from ${PICTURES_DIR} by cmake/pictures.cmake.\n")
   string(APPEND text "#include \"image/pictures.h\"\n")
@@ -16,6 +43,13 @@ if(CMAKE_SCRIPT_MODE_FILE)
     string(LENGTH "${hex}" digits)
     if(digits EQUAL 0)
       message(FATAL_ERROR "${PICTURES_DIR}/${name}.jpg is empty")
+    endif()
+    # Textures are uploaded as RGB, 3 bytes a pixel: a greyscale or CMYK
+    # picture would have them read past its decoded pixels.
+    jpeg_components("${hex}" components)
+    if(NOT components EQUAL 3)
+      message(FATAL_ERROR "${PICTURES_DIR}/${name}.jpg has ${components} colour components; "
+                          "the show's pictures must be colour JPEGs with 3 (save it as RGB)")
     endif()
     # Two hex digits per byte, 16 bytes to a line.
     string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")

@@ -12,6 +12,7 @@
 #include <SDL/SDL.h>
 #include <cstdlib>
 #include <pthread.h>
+#include <string>
 #include <unistd.h>
 
 std::int32_t demo::time;
@@ -33,9 +34,13 @@ std::atomic<std::uint32_t> demo::written;
 std::int32_t (*demo::clock)() = sound::time;
 
 // Start-up messages end with a newline from puts; the text is ISO-8859-1.
+// The window is already open: closing it shuts SDL down, which gives the
+// viewer's desktop its own video mode back before the process ends.
 [[noreturn]] static void fail(const char* message)
 {
     std::puts(message);
+    delete w;
+    w = nullptr;
     std::exit(1);
 }
 
@@ -62,18 +67,20 @@ void demo::init()
     // Every picture is decoded and mip-mapped before the music is opened.
     loadpictures();
 
-    musicfile = std::fopen("data/lyd.ogg", "r");
+    musicfile = std::fopen(sound::soundtrack, "r");
     if (!musicfile)
-        fail("fuck, fikk ikke \xE5pnet ikke data/lyd.ogg.");
+        fail((std::string("fuck, fikk ikke \xE5pnet ikke ") + sound::soundtrack + ".").c_str());
     if (ov_open(musicfile, &music, nullptr, 0) != 0)
         fail("fuck, problemer med vorbisfile \\: ");
     if (!sound::opendsp())
         fail("bleh. lyden fucka. \\: ");
 
     // The music thread is never joined: it ends with the soundtrack or
-    // with the process.
+    // with the process. Without it the clock would stay at 0 and the show
+    // on black: no music is a sound failure.
     pthread_t thread;
-    pthread_create(&thread, nullptr, sound::play, nullptr);
+    if (pthread_create(&thread, nullptr, sound::play, nullptr) != 0)
+        fail("bleh. lyden fucka. \\: ");
 
     makeobjects();
     usleep(1000);

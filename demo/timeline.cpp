@@ -105,7 +105,7 @@ void drawsection(std::int32_t t)
         glowsprites(t);
         glPopMatrix();
         glPopMatrix();
-    } else if (t < 168000) {
+    } else if (t < showend) {
         glPushMatrix();
         glRotatef(static_cast<float>(t / 20.0), 0, 0, 1);
         glScalef(static_cast<float>(std::sin(t / 1000.0) + 3), static_cast<float>(std::cos(t / 1200.0) + 2), 1);

@@ -17,13 +17,22 @@ window* w = nullptr;
     _exit(1);
 }
 
+// Classic SDL 1.2 (versions below 1.2.50) gets OpenGL windows only from
+// X11, and without a display it falls back to a text-mode driver that
+// paints the terminal and then refuses the GL mode: asking it for X11
+// gives the honest "no display" failure instead. sdl12-compat (1.2.50 and
+// up) hands the choice to SDL 2, which picks X11 or Wayland itself. A
+// driver the user named is always kept.
+void gl::choosedriver()
+{
+    const SDL_version* v = SDL_Linked_Version();
+    if (SDL_VERSIONNUM(v->major, v->minor, v->patch) < SDL_VERSIONNUM(1, 2, 50))
+        setenv("SDL_VIDEODRIVER", "x11", 0);
+}
+
 window::window()
 {
-    // OpenGL windows come only from X11. Without a display SDL would fall
-    // back to a text-mode driver that paints the terminal and then refuses
-    // the GL mode; asking for X11 (unless the user chose a driver) gives
-    // the honest "no display" failure instead.
-    setenv("SDL_VIDEODRIVER", "x11", 0);
+    gl::choosedriver();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         std::printf("eeek, kunne ikke inite sdl: %s\n", SDL_GetError());
         die();
@@ -103,10 +112,21 @@ void finishframe()
     w->finishframe();
 }
 
+void (*presenting)();
+
 void swap()
 {
+    if (presenting)
+        presenting();
     SDL_GL_SwapBuffers();
     w->swapped();
+}
+
+void readframe(unsigned char* rgb)
+{
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, framewidth, frameheight, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
 
 void resize(int width, int height)

@@ -6,6 +6,8 @@
 // back on before they return.
 #pragma once
 
+#include <cstddef>
+
 class window {
 public:
     int height;         // drawing size in pixels, never 0
@@ -30,9 +32,24 @@ public:
 extern window* w;       // created by gl::init, deleted by demo::quit
 
 namespace gl {
+// Before SDL_Init: sets SDL_VIDEODRIVER to x11 when it is unset and the SDL
+// at run time is classic SDL 1.2; window() does this itself.
+void choosedriver();
 void init(int& argc, char** argv);  // arguments are not read
 void startframe();      // model-view identity, then w->clear()
 void finishframe();
 void swap();
 void resize(int width, int height);
+
+// The seam through which tools and in-process tests see each frame. swap()
+// calls `presenting`, when set, just before SDL swaps the buffers: the back
+// buffer then holds the finished frame (after the swap its contents are
+// undefined). It is null in the show, so the show's calls are unchanged.
+extern void (*presenting)();
+
+// The show's picture as readframe() reads it from the back buffer: 640x480
+// RGB, three bytes a pixel, rows from the bottom up.
+constexpr int framewidth = 640, frameheight = 480;
+constexpr std::size_t framebytes = std::size_t(framewidth) * frameheight * 3;
+void readframe(unsigned char* rgb);
 }

@@ -35,12 +35,18 @@ void drawsquare(GLuint tex)
     glPopMatrix();
 }
 
-// The outline runs over a in [-pi/2, pi/2) in single-precision steps of
-// 0.3: 11 values from -1.5707964 to 1.4292035, so the petal stops short of
-// pi/2 and is not symmetric about x = 0. The point for a is (a, cos a),
-// the half-thickness there 0.25 |cos a|.
+// The outline runs over a in [-pi/2, pi/2) from -pi/2 rounded to single
+// precision; each step adds 0.3 and rounds to single precision (the sum is
+// taken in double: a float 0.3 would drift 1-2 ulp from these values).
+// That gives 11 values from -1.5707964 to 1.4292035, so the petal stops
+// short of pi/2 and is not symmetric about x = 0. The point for a is
+// (a, cos a), the half-thickness there 0.25 |cos a|.
 static const float first = static_cast<float>(-M_PI / 2);
-static const float step = 0.3f;
+
+static float next(float a)
+{
+    return static_cast<float>(static_cast<double>(a) + 0.3);
+}
 
 static bool inside(float a)
 {
@@ -59,14 +65,14 @@ void drawpetal()
         glNormal3f(std::sin(0.5f), 0, s * std::cos(0.5f));
         glBegin(GL_TRIANGLE_FAN);
         glVertex3f(0, 0, 0);
-        for (float a = first; inside(a); a += step) {
+        for (float a = first; inside(a); a = next(a)) {
             float c = std::cos(a);
             glVertex3f(a, c, s * 0.25f * std::fabs(c));
         }
         glEnd();
     }
     glBegin(GL_QUAD_STRIP);
-    for (float a = first; inside(a); a += step) {
+    for (float a = first; inside(a); a = next(a)) {
         float c = std::cos(a);
         glNormal3f(std::sin(a), c, 0);
         glVertex3f(a, c, 0.25f * std::fabs(c));

@@ -66,9 +66,14 @@ image* loadjpeg(const unsigned char* data, int length)
     jpeg_read_header(&cinfo, TRUE);
     jpeg_start_decompress(&cinfo);
 
-    // Bytes per row: 3 per pixel for colour pictures, 1 for greyscale.
-    const std::size_t rowsize =
-        static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
+    // Textures take 3 bytes a pixel: a greyscale (1) or CMYK (4) picture is
+    // refused before anything is decoded, rather than read past its block.
+    if (cinfo.output_components != 3) {
+        jpeg_destroy_decompress(&cinfo);
+        std::free(img);
+        return nullptr;
+    }
+    const std::size_t rowsize = static_cast<std::size_t>(cinfo.output_width) * 3;
     img->pixels = static_cast<unsigned char*>(std::malloc(rowsize * cinfo.output_height));
     img->height = cinfo.output_height;
     img->width = cinfo.output_width;

@@ -10,6 +10,9 @@ texture::texture(const unsigned char* data, int length, bool wrap)
     // GL: turns 2D texturing on for the upload, leaves the new texture bound, turns texturing back off.
     img = loadjpeg(data, length);
     this->wrap = wrap;
+    id = 0;
+    if (!img)
+        return;
 
     glEnable(GL_TEXTURE_2D);
     glGenTextures(1, &id);
@@ -27,6 +30,7 @@ texture::texture(const unsigned char* data, int length, bool wrap)
 // The GL name is kept: the show never frees a texture while drawing.
 texture::~texture()
 {
-    std::free(img->pixels);
+    if (img)
+        std::free(img->pixels);
     std::free(img);
 }

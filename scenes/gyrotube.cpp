@@ -12,8 +12,8 @@ static const double twopi = 6.283185307179586;
 
 gyrotube::gyrotube() : t(0)
 {
-    start = 1700;
-    end = 3500;
+    start = opens;
+    end = closes;
 }
 
 gyrotube::~gyrotube() = default;

@@ -6,6 +6,11 @@
 
 class gyrotube : public scene {
 public:
+    // The clock value at which the tube opens; its open hook ends the
+    // blur pass, so this is where the black opening of the show ends.
+    static constexpr std::int32_t opens = 1700;
+    static constexpr std::int32_t closes = 3500;
+
     double t;       // demo::time - start, refreshed by every draw()
 
     gyrotube();

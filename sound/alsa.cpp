@@ -1,6 +1,7 @@
 // The ALSA device layer: a PCM wrapped in a stdio stream with fopencookie,
 // so the music thread writes to it like any other stream.
 #include "sound/device.h"
+#include "sound/sound.h"
 
 #include <alsa/asoundlib.h>
 #include <cerrno>
@@ -42,17 +43,22 @@ static std::uint32_t pcmqueued()
 
 bool openalsa(const char* name)
 {
-    if (snd_pcm_open(&pcm, name, SND_PCM_STREAM_PLAYBACK, 0) < 0)
+    if (snd_pcm_open(&pcm, name, SND_PCM_STREAM_PLAYBACK, 0) < 0) {
+        pcm = nullptr;
         return false;
-    // set_params refuses a rate it cannot set exactly.
-    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED,
-                           2, 44100, 1, latency) < 0)
-        return false;
+    }
+    // set_params refuses a rate it cannot set exactly. A refused PCM is
+    // closed: nothing of it is left behind.
     cookie_io_functions_t io = {};
     io.write = pcmwrite;
-    FILE* stream = fopencookie(nullptr, "w", io);
-    if (!stream)
+    FILE* stream = nullptr;
+    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED,
+                           2, rate, 1, latency) < 0
+        || !(stream = fopencookie(nullptr, "w", io))) {
+        snd_pcm_close(pcm);
+        pcm = nullptr;
         return false;
+    }
     setvbuf(stream, nullptr, _IONBF, 0);
     usedevice(stream, pcmqueued);
     return true;

@@ -10,9 +10,9 @@ static std::int32_t last;
 std::int32_t clockunits(std::uint32_t written, std::uint32_t queued)
 {
     std::uint32_t played = written >= queued ? written - queued : 0;
-    // 176400 bytes per second; 97/60 beats per second, held in single
+    // bytespersecond is 176400; 97/60 beats per second, held in single
     // precision as the show always has.
-    return static_cast<std::int32_t>(played / 176400.0 * 1.6166667f * 1000);
+    return static_cast<std::int32_t>(played / static_cast<double>(bytespersecond) * 1.6166667f * 1000);
 }
 
 // Main thread. The queue is asked first, then the count: a write that lands

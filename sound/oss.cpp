@@ -1,5 +1,6 @@
 // The OSS device layer: /dev/dsp as a stdio stream, queue from GETODELAY.
 #include "sound/device.h"
+#include "sound/sound.h"
 
 #include "demo/demo.h"
 
@@ -43,10 +44,14 @@ bool openoss(const char* path)
     // Unbuffered: every 4096-byte piece reaches the driver in the write
     // that demo::written then counts, so the count is what the device got.
     setvbuf(stream, nullptr, _IONBF, 0);
+    // A device that refuses a setting is closed and never becomes demo::dsp.
+    if (!set(fd, SNDCTL_DSP_SETFMT, AFMT_S16_LE) || !set(fd, SNDCTL_DSP_STEREO, 1)
+        || !set(fd, SNDCTL_DSP_SPEED, rate)) {
+        std::fclose(stream);
+        return false;
+    }
     usedevice(stream, ossqueued);
-    return set(fd, SNDCTL_DSP_SETFMT, AFMT_S16_LE)
-        && set(fd, SNDCTL_DSP_STEREO, 1)
-        && set(fd, SNDCTL_DSP_SPEED, 44100);
+    return true;
 }
 
 }

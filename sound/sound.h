@@ -9,6 +9,12 @@
 
 namespace sound {
 
+constexpr int rate = 44100;                 // PCM frames per second
+constexpr int bytespersecond = rate * 4;    // 16-bit stereo: 176400
+
+// The soundtrack, looked up relative to the working directory.
+constexpr char soundtrack[] = "data/lyd.ogg";
+
 // Main thread, once. Opens the device into demo::dsp and fixes 16-bit
 // stereo at exactly 44100 Hz. /dev/dsp when it is a character device (OSS),
 // otherwise ALSA's "default" PCM. False when there is no device or it

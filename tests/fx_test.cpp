@@ -7,7 +7,9 @@
 #include "support/glcontext.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -414,4 +416,51 @@ TEST(Blur, DrawPutsTheStateBack)
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glDeleteTextures(1, &rb.tex);
+}
+
+// The vertices drawpetal passes while `recording`; the test program's
+// glVertex3f wins over the GL library's for the statically linked show.
+static bool recording;
+static std::vector<std::array<float, 3>> vertices;
+
+extern "C" void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
+{
+    using vertexfn = void (*)(GLfloat, GLfloat, GLfloat);
+    static vertexfn real = reinterpret_cast<vertexfn>(dlsym(RTLD_NEXT, "glVertex3f"));
+    if (recording)
+        vertices.push_back({x, y, z});
+    real(x, y, z);
+}
+
+TEST(Petal, OutlineStepsByPointThreeRoundedToSinglePrecision)
+{
+    freshgl();
+    vertices.clear();
+    recording = true;
+    drawpetal();
+    recording = false;
+    // From -pi/2 in single precision, each step adds 0.3 and rounds to
+    // single precision: 11 values ending at 1.4292035. Float arithmetic
+    // (a += 0.3f) would end at 1.42920375 instead.
+    const std::vector<float> outline = {-0x1.921fb6p+0f, -0x1.4552eap+0f, -0x1.f10c3ap-1f, -0x1.5772ap-1f,
+                                        -0x1.7bb20cp-2f, -0x1.21fb64p-4f, 0x1.d568b4p-3f,  0x1.0ef3c6p-1f,
+                                        0x1.a88d6p-1f,   0x1.21137cp+0f,  0x1.6de048p+0f};
+    EXPECT_EQ(outline.back(), 1.4292035f);
+    EXPECT_EQ(outline.front(), static_cast<float>(-M_PI / 2));
+    // Two fans (the centre, then the outline) and the rim's pairs.
+    ASSERT_EQ(vertices.size(), 2 * (1 + outline.size()) + 2 * outline.size());
+    for (int fan = 0; fan < 2; fan++) {
+        const std::array<float, 3>* v = &vertices[fan * (1 + outline.size())];
+        EXPECT_EQ(v[0], (std::array<float, 3>{0, 0, 0}));
+        for (size_t i = 0; i < outline.size(); i++) {
+            EXPECT_EQ(v[1 + i][0], outline[i]) << "fan " << fan << " point " << i;
+            EXPECT_EQ(v[1 + i][1], std::cos(outline[i])) << "fan " << fan << " point " << i;
+        }
+    }
+    const std::array<float, 3>* rim = &vertices[2 * (1 + outline.size())];
+    for (size_t i = 0; i < outline.size(); i++) {
+        EXPECT_EQ(rim[2 * i][0], outline[i]) << "rim point " << i;
+        EXPECT_EQ(rim[2 * i + 1][0], outline[i]) << "rim point " << i;
+        EXPECT_EQ(rim[2 * i][2], -rim[2 * i + 1][2]) << "rim point " << i;
+    }
 }

@@ -3,6 +3,8 @@
 #include "image/pictures.h"
 #include "image/texture.h"
 #include "support/glcontext.h"
+#include "support/oggmaker.h"
+#include "support/runner.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -353,4 +355,93 @@ TEST(Texture, DestructionKeepsTheGlName)
         id = snapshot.id;
     }
     EXPECT_EQ(GL_TRUE, glIsTexture(id));
+}
+
+// A 16x8 JPEG of `components` components (1 greyscale, 3 RGB, 4 CMYK),
+// encoded here with libjpeg: a horizontal ramp in every component.
+static std::vector<unsigned char> encoded(int components)
+{
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = 16;
+    c.image_height = 8;
+    c.input_components = components;
+    c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<unsigned char> row(16 * components);
+    for (size_t i = 0; i < row.size(); i++)
+        row[i] = static_cast<unsigned char>(i / components * 16);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::vector<unsigned char> bytes(out, out + size);
+    std::free(out);
+    return bytes;
+}
+
+TEST(Loadjpeg, RefusesPicturesThatAreNotThreeComponentColour)
+{
+    for (int components : {1, 4}) {
+        std::vector<unsigned char> jpeg = encoded(components);
+        EXPECT_EQ(nullptr, loadjpeg(jpeg.data(), static_cast<int>(jpeg.size()))) << components;
+    }
+    std::vector<unsigned char> rgb = encoded(3);
+    image* img = loadjpeg(rgb.data(), static_cast<int>(rgb.size()));
+    ASSERT_NE(nullptr, img);
+    EXPECT_EQ(16, img->width);
+    EXPECT_EQ(8, img->height);
+    std::free(img->pixels);
+    std::free(img);
+}
+
+TEST(Texture, RefusedPictureMakesNoGlTexture)
+{
+    freshgl();
+    texture glow(glowjpg, glowjpglen, true);
+    GLint bound = 0;
+    for (int components : {1, 4}) {
+        std::vector<unsigned char> jpeg = encoded(components);
+        texture grey(jpeg.data(), static_cast<int>(jpeg.size()), true);
+        EXPECT_EQ(nullptr, grey.img) << components;
+        EXPECT_EQ(0u, grey.id) << components;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ(static_cast<GLint>(glow.id), bound) << "GL state untouched";
+        EXPECT_EQ(GL_FALSE, glIsEnabled(GL_TEXTURE_2D));
+    }
+    EXPECT_EQ(static_cast<GLenum>(GL_NO_ERROR), glGetError());
+}
+
+// The build embeds the pictures with cmake/pictures.cmake: it stops at a
+// picture that is not 3-component colour, names it, and writes nothing.
+TEST(Pictures, BuildRefusesAPictureThatIsNotColour)
+{
+    tempdir dir;
+    for (const picture& p : pictures)
+        writefile(dir.path + "/" + p.name + ".jpg", std::vector<unsigned char>(p.data, p.data + p.length));
+    const std::string out = dir.path + "/pictures.cpp";
+    const std::vector<std::string> embed = {
+        "/bin/sh", "-c", "cmake -DPICTURES_DIR=\"$0\" -DOUTPUT=\"$1\" -P \"$2\" 2>&1", dir.path, out,
+        SOURCE_DIR "/cmake/pictures.cmake"};
+    outcome r = run(embed, dir.path);
+    EXPECT_EQ(0, r.status) << r.out;
+    EXPECT_TRUE(exists(out));
+    std::remove(out.c_str());
+
+    for (int components : {1, 4}) {
+        writefile(dir.path + "/snapshot.jpg", encoded(components));
+        r = run(embed, dir.path);
+        EXPECT_NE(0, r.status) << components;
+        EXPECT_NE(std::string::npos, r.out.find("snapshot.jpg has " + std::to_string(components) + " colour components"))
+            << r.out;
+        EXPECT_FALSE(exists(out));
+    }
 }

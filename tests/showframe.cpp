@@ -1,6 +1,7 @@
 #include "showframe.h"
 
 #include "demo/demo.h"
+#include "display/window.h"
 #include "fx/light.h"
 #include "fx/radialblur.h"
 #include "scenes/gyrotube.h"
@@ -18,6 +19,17 @@ static std::int32_t readclock()
     return now;
 }
 
+// The frame at its swap: the back buffer and both stack depths.
+static void present()
+{
+    record& r = seen;
+    r.swaps++;
+    r.presented.assign(gl::framebytes, 0);
+    gl::readframe(r.presented.data());
+    r.modelviewdepth = stackdepth(GL_MODELVIEW_STACK_DEPTH);
+    r.projectiondepth = stackdepth(GL_PROJECTION_STACK_DEPTH);
+}
+
 void setup()
 {
     freshgl();
@@ -32,6 +44,7 @@ void setup()
     demo::done = false;
     demo::time = 0;
     demo::clock = readclock;
+    gl::presenting = present;
 }
 
 void render(std::int32_t t)
@@ -44,7 +57,7 @@ void render(std::int32_t t)
 void openshow()
 {
     setup();
-    render(1700);
+    render(gyrotube::opens);
 }
 
 rgb shown(int x, int y)
@@ -60,23 +73,8 @@ int petals()
 
 }
 
-// The test program's own definitions win over the libraries' for the calls
-// made from the statically linked show: each records, then forwards.
-extern "C" void SDL_GL_SwapBuffers(void)
-{
-    using swapfn = void (*)(void);
-    static swapfn real = reinterpret_cast<swapfn>(dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers"));
-    showframe::record& r = showframe::seen;
-    r.swaps++;
-    r.presented.assign(640 * 480 * 3, 0);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, r.presented.data());
-    r.modelviewdepth = stackdepth(GL_MODELVIEW_STACK_DEPTH);
-    r.projectiondepth = stackdepth(GL_PROJECTION_STACK_DEPTH);
-    real();
-}
-
+// The test program's own definition wins over the GL library's for the
+// calls made from the statically linked show: it counts, then forwards.
 extern "C" void glBegin(GLenum mode)
 {
     using beginfn = void (*)(GLenum);

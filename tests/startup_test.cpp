@@ -35,6 +35,7 @@ TEST(Startup, MissingSoundtrackAfterTheWindowAndBeforeTheDevice)
     EXPECT_EQ(r.out, "fuck, fikk ikke \xE5pnet ikke data/lyd.ogg.\n");
     EXPECT_EQ(countlines(show.events(), "video"), 1) << "the window comes first";
     EXPECT_EQ(countlines(show.events(), "pcm"), 0) << "no sound device is opened";
+    EXPECT_EQ(countlines(show.events(), "quit"), 1) << "the display is given back";
     EXPECT_FALSE(exists("/dev/dsp"));
 }
 
@@ -60,6 +61,7 @@ TEST(Startup, SoundtrackThatIsNotOggVorbis)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, message);
     EXPECT_EQ(countlines(directory.events(), "pcm"), 0);
+    EXPECT_EQ(countlines(directory.events(), "quit"), 1) << "the display is given back";
 }
 
 TEST(Startup, NoSoundDevice)
@@ -71,7 +73,40 @@ TEST(Startup, NoSoundDevice)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "bleh. lyden fucka. \\: \n");
     EXPECT_EQ(countlines(show.events(), "pcm"), 1);
+    EXPECT_EQ(countlines(show.events(), "quit"), 1) << "the display is given back";
     EXPECT_FALSE(exists("/dev/dsp")) << "opening the device must not create it";
+}
+
+// A music thread that cannot start would leave the clock at 0 and the show
+// on black without a word: it is a sound failure.
+TEST(Startup, MusicThreadThatCannotStartIsASoundFailure)
+{
+    showdir show;
+    show.soundtrack(makeogg(1));
+    outcome r = show.run({"PROBE_NOTHREAD=1"}, 60);
+    EXPECT_FALSE(r.timedout);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "bleh. lyden fucka. \\: \n");
+    EXPECT_EQ(countlines(show.events(), "nothread"), 1);
+    EXPECT_EQ(countlines(show.events(), "swap"), 0);
+    EXPECT_EQ(countlines(show.events(), "quit"), 1) << "the display is given back";
+}
+
+// Classic SDL 1.2 is asked for X11 when no driver is named; sdl12-compat
+// (the compat stage) is left to choose; a driver the user names is kept.
+TEST(Startup, VideoDriverIsChosenOnlyForClassicSdl)
+{
+    showdir unset;
+    outcome r = unset.run({"-SDL_VIDEODRIVER"}, 60);
+    EXPECT_EQ(r.status, 1);
+    std::string log = unset.events();
+    bool compat = log.find("sdl12-compat") != std::string::npos;
+    EXPECT_EQ(countlines(log, compat ? "driver -" : "driver x11"), 1) << log;
+
+    showdir named;
+    r = named.run({"SDL_VIDEODRIVER=dummy"}, 60);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(countlines(named.events(), "driver dummy"), 1) << named.events();
 }
 
 TEST(Startup, NoDisplay)

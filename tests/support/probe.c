@@ -6,11 +6,20 @@
  *   "swap", then "pixel <x> <y> <r> <g> <b>" for the window's centre
  *            (320, 240) and the middle of the 64x64 corner (32, 32), read
  *            from the frame about to be presented (origin bottom left);
- *   "pcm":   an ALSA device is opened. */
+ *   "pcm":   an ALSA device is opened;
+ *   "driver <name>": SDL is initialised with SDL_VIDEODRIVER set to <name>
+ *            ("-" when unset);
+ *   "quit":  SDL is shut down (SDL_Quit).
+ * With PROBE_NOTHREAD set, every pthread_create called from the program
+ * itself (not from a library it loaded) fails with EAGAIN. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
+#include <link.h>
+#include <pthread.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -79,4 +88,47 @@ int snd_pcm_open(void** pcm, const char* name, int stream, int mode)
     int (*real)(void**, const char*, int, int) = (int (*)(void**, const char*, int, int))dlsym(RTLD_NEXT, "snd_pcm_open");
     note("pcm");
     return real(pcm, name, stream, mode);
+}
+
+int SDL_Init(unsigned flags)
+{
+    int (*real)(unsigned) = (int (*)(unsigned))dlsym(RTLD_NEXT, "SDL_Init");
+    const char* driver = getenv("SDL_VIDEODRIVER");
+    char line[512];
+    snprintf(line, sizeof line, "driver %s", driver ? driver : "-");
+    note(line);
+    return real(flags);
+}
+
+void SDL_Quit(void)
+{
+    void (*real)(void) = (void (*)(void))dlsym(RTLD_NEXT, "SDL_Quit");
+    note("quit");
+    real();
+}
+
+/* dl_iterate_phdr visits the program first: 1 when the address in `data`
+ * lies in one of its loaded segments, 2 when not; either ends the walk. */
+static int inprogram(struct dl_phdr_info* info, size_t size, void* data)
+{
+    uintptr_t at = *(uintptr_t*)data;
+    (void)size;
+    for (int i = 0; i < info->dlpi_phnum; i++) {
+        const ElfW(Phdr)* ph = &info->dlpi_phdr[i];
+        if (ph->p_type == PT_LOAD && at - (info->dlpi_addr + ph->p_vaddr) < ph->p_memsz)
+            return 1;
+    }
+    return 2;
+}
+
+int pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*body)(void*), void* arg)
+{
+    typedef int (*createfn)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    createfn real = (createfn)dlsym(RTLD_NEXT, "pthread_create");
+    uintptr_t caller = (uintptr_t)__builtin_return_address(0);
+    if (getenv("PROBE_NOTHREAD") && dl_iterate_phdr(inprogram, &caller) == 1) {
+        note("nothread");
+        return EAGAIN;
+    }
+    return real(thread, attr, body, arg);
 }
