@@ -8,9 +8,12 @@
 #include "showframe.h"
 
 #include <algorithm>
+#include <array>
+#include <dlfcn.h>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <initializer_list>
+#include <vector>
 
 using showframe::render;
 using showframe::seen;
@@ -311,4 +314,89 @@ TEST_F(Sections, SpinIsHeldWhereItsDivisorWouldReachZero)
         EXPECT_EQ(showframe::petals(), 193) << t;
         EXPECT_GT(colourful(), 0.3) << t;
     }
+}
+
+// The model-view matrix each petal of the last frame was placed with, taken
+// when drawpetal applies its own scale of 0.4 (the test program's glScalef
+// wins over the GL library's for the statically linked show).
+static std::vector<std::array<float, 16>> petalplaces;
+
+extern "C" void glScalef(GLfloat x, GLfloat y, GLfloat z)
+{
+    using scalefn = void (*)(GLfloat, GLfloat, GLfloat);
+    static scalefn real = reinterpret_cast<scalefn>(dlsym(RTLD_NEXT, "glScalef"));
+    if (x == 0.4f && y == 0.4f && z == 0.4f)
+        petalplaces.push_back(matrix(GL_MODELVIEW_MATRIX));
+    real(x, y, z);
+}
+
+// Column-major 4x4 matrices, as GL keeps them, in double precision.
+using mat4 = std::array<double, 16>;
+
+static mat4 product(const mat4& a, const mat4& b)
+{
+    mat4 m{};
+    for (int c = 0; c < 4; c++)
+        for (int r = 0; r < 4; r++)
+            for (int k = 0; k < 4; k++)
+                m[c * 4 + r] += a[k * 4 + r] * b[c * 4 + k];
+    return m;
+}
+
+static mat4 moved(double x, double y, double z)
+{
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+}
+
+// A turn of `degrees` about the x axis (axis 0) or the z axis (axis 2).
+static mat4 turned(double degrees, int axis)
+{
+    double c = std::cos(degrees * M_PI / 180), s = std::sin(degrees * M_PI / 180);
+    if (axis == 0)
+        return {1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1};
+    return {c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
+
+// Petal i of the chain at t: the chain turned 45 degrees about z, then
+// 75 degrees about x once more for every petal up to and including this
+// one, then moved out along its own parabola.
+static mat4 petalplace(const mat4& chain, int t, int i)
+{
+    mat4 m = product(chain, turned(45, 2));
+    for (int k = 0; k <= i; k++)
+        m = product(m, turned(75, 0));
+    double u = (t - 7000) / 1000.0 - i, d = u - 0.5;
+    return product(m, moved(-d * d / 1.5, u, 0));
+}
+
+TEST_F(Sections, PetalTurnsAccumulateAlongTheChain)
+{
+    // The bag section moves the chain to (0, 1, -5); the noise section
+    // spins it by t / ((104000 - t) / 10) degrees about z: 33.3 at 80000.
+    for (auto [t, chain] : {std::pair<int, mat4>{9750, moved(0, 1, -5)}, {80000, turned(80000 / 2400.0, 2)}}) {
+        petalplaces.clear();
+        render(t);
+        int n = (t - 7000) / 500;
+        ASSERT_EQ(static_cast<int>(petalplaces.size()), n) << t;
+        for (int i = 0; i < n; i++) {
+            mat4 want = petalplace(chain, t, i);
+            for (int e = 0; e < 16; e++)
+                ASSERT_NEAR(petalplaces[i][e], want[e], 2e-3) << "t " << t << " petal " << i << " element " << e;
+        }
+    }
+    // Neighbours differ by the 75-degree turn: petal 1's y axis leaves
+    // petal 0's at 75 degrees, petal 2's at 150.
+    petalplaces.clear();
+    render(9750);
+    ASSERT_GE(petalplaces.size(), 3u);
+    auto yaxis = [](const std::array<float, 16>& m) { return std::array<double, 3>{m[4], m[5], m[6]}; };
+    auto angle = [](std::array<double, 3> a, std::array<double, 3> b) {
+        double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+        double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+        double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+        return std::acos(dot / la / lb) * 180 / M_PI;
+    };
+    size_t last = petalplaces.size() - 3;
+    EXPECT_NEAR(angle(yaxis(petalplaces[last]), yaxis(petalplaces[last + 1])), 75, 0.01);
+    EXPECT_NEAR(angle(yaxis(petalplaces[last]), yaxis(petalplaces[last + 2])), 150, 0.01);
 }
