@@ -10,13 +10,15 @@
 #                      `full`), and every stage in tests/stages: other
 #                      builds and runtimes, sanitizers, valgrind, repeated
 #                      runs, the browser, the release
+#   ./test.sh -R Timeline   further arguments go to CTest: here the quick
+#                      tier's tests whose names match
 set -eu
 cd "$(dirname "$0")"
-case "${1:-}" in
-"") full= ;;
---full) full=yes ;;
-*) echo "usage: ./test.sh [--full]" >&2; exit 2 ;;
-esac
+full=
+if [ "${1:-}" = "--full" ]; then
+    full=yes
+    shift
+fi
 began=$(date +%s)
 . tools/packages.sh
 need $BUILD_PACKAGES $RUN_PACKAGES $TEST_PACKAGES
@@ -28,9 +30,9 @@ cmake --build build -j"$(nproc)"
 startheadless
 trap stopheadless EXIT
 if [ -n "$full" ]; then
-    ctest --test-dir build --output-on-failure -j2 --timeout 600 --no-tests=error
+    ctest --test-dir build --output-on-failure -j2 --timeout 600 --no-tests=error "$@"
 else
-    ctest --test-dir build --output-on-failure -j2 --timeout 600 --no-tests=error -LE '^full$'
+    ctest --test-dir build --output-on-failure -j2 --timeout 600 --no-tests=error -LE '^full$' "$@"
 fi
 echo "=== default build: $(($(date +%s) - began)) s"
 if [ -n "$full" ]; then
