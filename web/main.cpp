@@ -1,0 +1,79 @@
+// The show in a page: the same start-up as the native program, with the
+// main loop handed to the browser, which calls one turn of it per
+// animation frame. `--at T` draws the single frame at clock value T and
+// stops, as demorender --at does.
+#include "demo/demo.h"
+#include "display/window.h"
+
+#include <GL/gl.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <emscripten.h>
+
+// The browser owns the loop: each turn is demo::step, and the turn that
+// ends the show prints the closing tag and ends the program as demo::run
+// does.
+static void turn()
+{
+    if (!demo::step())
+        return;
+    emscripten_cancel_main_loop();
+    std::printf("zOT!");
+    demo::quit();
+}
+
+static std::int32_t stillclock;
+
+static std::int32_t still()
+{
+    return stillclock;
+}
+
+// The frame a viewer whose clock went through every earlier value would
+// see at t: the tube scene's opening frame, which ends the blur pass,
+// comes first, unseen, for any t past 1700.
+static void render(std::int32_t t)
+{
+    demo::blur = true;
+    demo::loadpictures();
+    demo::makeobjects();
+    demo::clock = still;
+    if (t > 1700) {
+        stillclock = 1700;
+        demo::frame();
+    }
+    stillclock = t;
+    demo::frame();
+}
+
+// A clock value: digits only.
+static bool clockvalue(const char* text, std::int32_t& t)
+{
+    if (!*text || std::strspn(text, "0123456789") != std::strlen(text) || std::strlen(text) > 9)
+        return false;
+    t = static_cast<std::int32_t>(std::atol(text));
+    return true;
+}
+
+int main(int argc, char** argv)
+{
+    std::int32_t at = 0;
+    bool single = argc == 3 && std::strcmp(argv[1], "--at") == 0 && clockvalue(argv[2], at);
+    gl::init(argc, argv);
+    if (single) {
+        render(at);
+        return 0;
+    }
+    demo::init();
+    demo::done = false;
+    emscripten_set_main_loop(turn, 0, 1);
+}
+
+// SDL's swap in a page does nothing: the browser shows the canvas when the
+// turn returns. The GL layer's last batch is drawn here, so the frame is
+// complete at the swap, as it is natively.
+extern "C" void SDL_GL_SwapBuffers()
+{
+    glFlush();
+}
