@@ -13,10 +13,13 @@
 
 // The browser owns the loop: each turn is demo::step, and the turn that
 // ends the show prints the closing tag and ends the program as demo::run
-// does.
+// does. The page may watch the frames: Module.onframe(clock) runs after
+// each, while the finished picture is still in the canvas's buffer.
 static void turn()
 {
-    if (!demo::step())
+    bool done = demo::step();
+    EM_ASM({ if (Module.onframe) Module.onframe($0); }, demo::time);
+    if (!done)
         return;
     emscripten_cancel_main_loop();
     std::printf("zOT!");

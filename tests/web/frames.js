@@ -1,0 +1,98 @@
+// The page's single frames (index.html?at=T, a screenshot of the 640x480
+// viewport) against the native program's (demorender --at T --png) at
+// clock values covering every section of the timeline, the tube scene's
+// opening, the blur pass and both stretches of flashes. SwiftShader and
+// llvmpipe rasterise a few edge pixels differently: a frame passes when
+// the mean difference of every channel is at most 1/255 and at most
+// 0.05 % of its pixels differ by more than 24 in any channel.
+//
+//   DEMORENDER=build-webref/demorender node tests/web/frames.js   (under X,
+//   from the repository root, with the site served at SITE_URL)
+'use strict';
+const { execFileSync } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { launch, open, exited } = require('./browser');
+
+const clocks = [
+  [1000, 'the blur pass, before the tube opens: black'],
+  [1700, 'the tube opens: its clear colour only'],
+  [5000, 'the stretched noise picture'],
+  [7000, 'the bag, no petals yet'],
+  [20000, 'the bag and the first petal chain'],
+  [39900, 'the longest first petal chain'],
+  [41100, 'a flash in the photo section'],
+  [45600, 'the snapshot photo'],
+  [50200, 'the stretched bottle photo'],
+  [90000, 'the turning noise picture and the long chain'],
+  [103995, 'the turn held just before its bound'],
+  [105100, 'a flash over the bottle'],
+  [130000, 'the rising glow sprites'],
+  [150000, 'the closing spin'],
+  [167999, 'the last frame before the end'],
+];
+
+// Mean absolute difference per channel (0..255) and the number of pixels
+// differing by more than `far` in some channel, of two same-sized PNGs,
+// decoded by the browser itself.
+async function compare(page, a, b, far) {
+  return page.evaluate(async ([a, b, far]) => {
+    async function pixels(base64) {
+      const image = new Image();
+      image.src = 'data:image/png;base64,' + base64;
+      await image.decode();
+      const canvas = new OffscreenCanvas(image.width, image.height);
+      const context = canvas.getContext('2d');
+      context.drawImage(image, 0, 0);
+      return context.getImageData(0, 0, image.width, image.height);
+    }
+    const [p, q] = [await pixels(a), await pixels(b)];
+    if (p.width !== q.width || p.height !== q.height) return { size: [p.width, p.height, q.width, q.height] };
+    const sum = [0, 0, 0];
+    let distant = 0;
+    for (let i = 0; i < p.data.length; i += 4) {
+      let worst = 0;
+      for (let c = 0; c < 3; c++) {
+        const d = Math.abs(p.data[i + c] - q.data[i + c]);
+        sum[c] += d;
+        worst = Math.max(worst, d);
+      }
+      if (worst > far) distant++;
+    }
+    const n = p.width * p.height;
+    return { mean: sum.map((s) => s / n), distant, pixels: n };
+  }, [a.toString('base64'), b.toString('base64'), far]);
+}
+
+async function main() {
+  const native = process.env.DEMORENDER || 'build-webref/demorender';
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
+  const browser = await launch({ gesture: false });
+  const judge = await browser.newPage();
+  let failed = 0;
+  for (const [t, what] of clocks) {
+    const reference = path.join(dir, `${t}.png`);
+    execFileSync(native, ['--at', String(t), '--png', reference, '--size', '640x480'], { stdio: 'ignore' });
+    const page = await open(browser, `?at=${t}`);
+    const status = await exited(page, 60000);
+    const shot = await page.screenshot();
+    const r = await compare(judge, fs.readFileSync(reference), shot, 24);
+    const ok = status === 0 && r.mean && r.mean.every((m) => m <= 1) && r.distant <= r.pixels * 0.0005 &&
+      page.errors.length === 0;
+    if (!ok) failed++;
+    console.log(`${ok ? 'ok  ' : 'FAIL'} ${t} (${what}): mean ${r.mean ? r.mean.map((m) => m.toFixed(3)).join(' ') : JSON.stringify(r)}` +
+      `, ${r.distant} pixels > 24, exit ${status}${page.errors.length ? ', errors ' + page.errors.join('; ') : ''}`);
+    if (!ok) fs.writeFileSync(path.join(dir, `${t}-web.png`), shot);
+    await page.close();
+  }
+  await browser.close();
+  if (failed) {
+    console.log(`frames: ${failed} of ${clocks.length} differ; pictures in ${dir}`);
+    process.exit(1);
+  }
+  fs.rmSync(dir, { recursive: true });
+  console.log(`frames: all ${clocks.length} match`);
+}
+
+main().catch((e) => { console.error(e); process.exit(1); });
