@@ -2,6 +2,8 @@
 // playwright-core (which never downloads a browser of its own), the page
 // at a fixed 640x480 viewport, and what the page says.
 'use strict';
+const { execFileSync } = require('child_process');
+const fs = require('fs');
 const { chromium } = require('playwright-core');
 
 const site = process.env.SITE_URL || 'http://127.0.0.1:8000/';
@@ -39,4 +41,44 @@ async function exited(page, timeout) {
   return Number(await page.evaluate(() => document.body.dataset.exit));
 }
 
-module.exports = { launch, open, said, exited, site };
+// Mean absolute difference per channel (0..255) and the number of pixels
+// differing by more than `far` in some channel, of two same-sized PNGs,
+// decoded by the browser itself.
+async function compare(page, a, b, far) {
+  return page.evaluate(async ([a, b, far]) => {
+    async function pixels(base64) {
+      const image = new Image();
+      image.src = 'data:image/png;base64,' + base64;
+      await image.decode();
+      const canvas = new OffscreenCanvas(image.width, image.height);
+      const context = canvas.getContext('2d');
+      context.drawImage(image, 0, 0);
+      return context.getImageData(0, 0, image.width, image.height);
+    }
+    const [p, q] = [await pixels(a), await pixels(b)];
+    if (p.width !== q.width || p.height !== q.height) return { size: [p.width, p.height, q.width, q.height] };
+    const sum = [0, 0, 0];
+    let distant = 0;
+    for (let i = 0; i < p.data.length; i += 4) {
+      let worst = 0;
+      for (let c = 0; c < 3; c++) {
+        const d = Math.abs(p.data[i + c] - q.data[i + c]);
+        sum[c] += d;
+        worst = Math.max(worst, d);
+      }
+      if (worst > far) distant++;
+    }
+    const n = p.width * p.height;
+    return { mean: sum.map((s) => s / n), distant, pixels: n };
+  }, [a.toString('base64'), b.toString('base64'), far]);
+}
+
+// The native program's frame at clock t, as a PNG (under X, from the
+// repository root): demorender --at t.
+function nativeframe(t, file) {
+  const native = process.env.DEMORENDER || 'build-webref/demorender';
+  execFileSync(native, ['--at', String(t), '--png', file, '--size', '640x480'], { stdio: 'ignore' });
+  return fs.readFileSync(file);
+}
+
+module.exports = { launch, open, said, exited, compare, nativeframe, site };

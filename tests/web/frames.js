@@ -9,11 +9,10 @@
 //   DEMORENDER=build-webref/demorender node tests/web/frames.js   (under X,
 //   from the repository root, with the site served at SITE_URL)
 'use strict';
-const { execFileSync } = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { launch, open, exited } = require('./browser');
+const { launch, open, exited, compare, nativeframe } = require('./browser');
 
 const clocks = [
   [1000, 'the blur pass, before the tube opens: black'],
@@ -33,51 +32,17 @@ const clocks = [
   [167999, 'the last frame before the end'],
 ];
 
-// Mean absolute difference per channel (0..255) and the number of pixels
-// differing by more than `far` in some channel, of two same-sized PNGs,
-// decoded by the browser itself.
-async function compare(page, a, b, far) {
-  return page.evaluate(async ([a, b, far]) => {
-    async function pixels(base64) {
-      const image = new Image();
-      image.src = 'data:image/png;base64,' + base64;
-      await image.decode();
-      const canvas = new OffscreenCanvas(image.width, image.height);
-      const context = canvas.getContext('2d');
-      context.drawImage(image, 0, 0);
-      return context.getImageData(0, 0, image.width, image.height);
-    }
-    const [p, q] = [await pixels(a), await pixels(b)];
-    if (p.width !== q.width || p.height !== q.height) return { size: [p.width, p.height, q.width, q.height] };
-    const sum = [0, 0, 0];
-    let distant = 0;
-    for (let i = 0; i < p.data.length; i += 4) {
-      let worst = 0;
-      for (let c = 0; c < 3; c++) {
-        const d = Math.abs(p.data[i + c] - q.data[i + c]);
-        sum[c] += d;
-        worst = Math.max(worst, d);
-      }
-      if (worst > far) distant++;
-    }
-    const n = p.width * p.height;
-    return { mean: sum.map((s) => s / n), distant, pixels: n };
-  }, [a.toString('base64'), b.toString('base64'), far]);
-}
-
 async function main() {
-  const native = process.env.DEMORENDER || 'build-webref/demorender';
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
   const browser = await launch({ gesture: false });
   const judge = await browser.newPage();
   let failed = 0;
   for (const [t, what] of clocks) {
-    const reference = path.join(dir, `${t}.png`);
-    execFileSync(native, ['--at', String(t), '--png', reference, '--size', '640x480'], { stdio: 'ignore' });
+    const reference = nativeframe(t, path.join(dir, `${t}.png`));
     const page = await open(browser, `?at=${t}`);
     const status = await exited(page, 60000);
     const shot = await page.screenshot();
-    const r = await compare(judge, fs.readFileSync(reference), shot, 24);
+    const r = await compare(judge, reference, shot, 24);
     const ok = status === 0 && r.mean && r.mean.every((m) => m <= 1) && r.distant <= r.pixels * 0.0005 &&
       page.errors.length === 0;
     if (!ok) failed++;
