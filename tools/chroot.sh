@@ -1,0 +1,69 @@
+# Sourced by the release command and its test: Debian chroots made once with
+# debootstrap and kept, and commands run inside them. Needs root.
+
+MIRROR=http://deb.debian.org/debian
+SECURITY=http://deb.debian.org/debian-security
+
+# makechroot DIR SUITE PACKAGES...: a minbase chroot of SUITE in DIR with
+# PACKAGES installed (without recommends), made once; a chroot whose package
+# list changed is extended, never rebuilt. DIR/.ready holds the list.
+makechroot() {
+    dir=$1 suite=$2
+    shift 2
+    wanted="$*"
+    if [ -f "$dir/.ready" ] && [ "$(cat "$dir/.ready")" = "$wanted" ]; then
+        return 0
+    fi
+    if [ ! -x "$dir/usr/bin/apt-get" ]; then
+        rm -rf "$dir"
+        mkdir -p "$(dirname "$dir")"
+        debootstrap --variant=minbase "$suite" "$dir.partial" "$MIRROR" >"$dir.log" 2>&1 ||
+            { tail -n 20 "$dir.log"; return 1; }
+        mv "$dir.partial" "$dir"
+        # Security updates too; debootstrap wrote only the suite's own line.
+        echo "deb $SECURITY $suite-security main" >>"$dir/etc/apt/sources.list"
+        # Nothing inside starts services.
+        printf '#!/bin/sh\nexit 101\n' >"$dir/usr/sbin/policy-rc.d"
+        chmod 755 "$dir/usr/sbin/policy-rc.d"
+    fi
+    inchroot "$dir" sh -c "apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends $wanted >/dev/null && apt-get clean" ||
+        return 1
+    echo "$wanted" >"$dir/.ready"
+}
+
+# inchroot DIR [-b HOSTPATH]... COMMAND...: runs COMMAND as root in DIR with
+# /proc, a private /dev (bound from the host's device nodes we need) and the
+# host's resolver, each -b HOSTPATH bound at the same path inside. Every
+# mount lives in a private mount namespace and disappears with the command,
+# so nothing stays mounted under DIR when it returns, however it ends.
+inchroot() {
+    dir=$1
+    shift
+    binds=""
+    while [ "${1:-}" = "-b" ]; do
+        binds="$binds $2"
+        shift 2
+    done
+    unshare --mount --propagation private /bin/sh -c '
+        root=$1 binds=$2
+        shift 2
+        mount -t proc proc "$root/proc"
+        mount -t tmpfs -o mode=755 dev "$root/dev"
+        for d in null zero full random urandom tty; do
+            touch "$root/dev/$d"
+            mount --bind "/dev/$d" "$root/dev/$d"
+        done
+        mkdir -p "$root/dev/shm" "$root/dev/pts"
+        mount -t tmpfs -o mode=1777 shm "$root/dev/shm"
+        mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
+        ln -s pts/ptmx "$root/dev/ptmx"
+        cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+        for b in $binds; do
+            mkdir -p "$root$b"
+            mount --bind "$b" "$root$b"
+        done
+        exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
+            LANG=C.UTF-8 ${CHROOT_ENV:-} "$@"
+    ' inchroot "$dir" "$binds" "$@"
+}

@@ -1,0 +1,87 @@
+#!/bin/sh
+# Makes the release in dist/: the portable Linux build (built in a Debian 11
+# chroot, so it runs with glibc 2.31 and later), the web site when the web
+# build succeeds, the 1080p60 video, README.txt and SHA256SUMS; and renders
+# the README's stills again (docs/stills). Needs root (debootstrap, chroot).
+# The show is built from the last commit, not from uncommitted changes.
+# Chroots, sources and builds are kept in build-release/, so a second run
+# builds only what changed.
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+began=$(date +%s)
+since() { echo "$(($(date +%s) - $1)) s"; }
+cache=$root/build-release
+dist=$root/dist
+
+. tools/packages.sh
+need debootstrap rsync $BUILD_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils zip
+. tools/chroot.sh
+
+# The committed tree, exported afresh; files whose content did not change
+# keep their times, so the builds below redo only what did.
+source=$cache/source
+rm -rf "$source.new" && mkdir -p "$source.new" "$source"
+git archive HEAD | tar -x -C "$source.new"
+rsync -rpc --delete "$source.new/" "$source/"
+rm -rf "$source.new"
+[ -z "$(git status --porcelain --untracked-files=no)" ] ||
+    echo "release: uncommitted changes are not part of it; building $(git rev-parse --short HEAD)"
+
+version=$(sed -n 's/^project(demoplayer VERSION \([0-9][0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+[ -n "$version" ] || { echo "release: no VERSION in CMakeLists.txt's project()"; exit 1; }
+name=demoplayer-$version
+
+# 1. The portable build, in Debian 11 with the build tools, the show's own
+# development packages and the headers of the X extensions SDL loads at run
+# time.
+step=$(date +%s)
+makechroot "$cache/bullseye" bullseye g++ cmake make pkgconf dpkg-dev patchelf \
+    libgl1-mesa-dev libglu1-mesa-dev libjpeg62-turbo-dev libvorbis-dev libasound2-dev \
+    libx11-dev libxext-dev libxrandr-dev libxrender-dev libxxf86vm-dev x11proto-dev
+echo "release: build chroot $(since "$step")"
+step=$(date +%s)
+folder=$cache/stage/$name-linux-x86_64
+inchroot "$cache/bullseye" -b "$root" /bin/sh "$root/tools/portable.sh" "$source" "$cache/portable" "$folder"
+sed "s/@VERSION@/$version/g" tools/release-readme.txt >"$cache/README.txt"
+cp "$cache/README.txt" "$folder/README.txt"
+rm -rf "$dist"
+mkdir -p "$dist"
+tarball=$dist/$name-linux-x86_64.tar.gz
+tar -C "$cache/stage" --sort=name --owner=0 --group=0 --numeric-owner -cf - "$name-linux-x86_64" |
+    gzip -9n >"$tarball"
+echo "release: portable build $(since "$step")"
+
+# 2. The web site, when the web build is there and succeeds (web/build.sh of
+# the working tree, into build-web/site).
+step=$(date +%s)
+web="not included (no web/build.sh)"
+if [ -f web/build.sh ]; then
+    if sh web/build.sh >"$cache/web.log" 2>&1 && [ -f build-web/site/index.html ]; then
+        rm -rf "$cache/web" && mkdir -p "$cache/web"
+        cp -r build-web/site "$cache/web/$name-web"
+        (cd "$cache/web" && zip -qrX "$dist/$name-web.zip" "$name-web")
+        web="included"
+    else
+        web="not included (web/build.sh failed, see build-release/web.log)"
+    fi
+fi
+echo "release: web site $web, $(since "$step")"
+
+# 3. The video and the stills, rendered on this machine by demorender.
+step=$(date +%s)
+cmake -S "$source" -B "$cache/host" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -Wno-dev >/dev/null
+cmake --build "$cache/host" --target demorender -j2 >/dev/null
+. tools/headless.sh
+startxvfb
+trap 'kill "$XPID" 2>/dev/null || true' EXIT
+STILLS_BUILD=$cache/host sh tools/stills.sh
+(cd "$source" && "$cache/host/demorender" --out "$dist/$name-1080p60.mp4" 2>"$cache/video.log") ||
+    { tail -n 5 "$cache/video.log"; exit 1; }
+echo "release: stills and video $(since "$step")"
+
+cp "$cache/README.txt" "$dist/README.txt"
+(cd "$dist" && sha256sum -- *.tar.gz *.mp4 $(ls -- *.zip 2>/dev/null) README.txt >SHA256SUMS)
+ls -l "$dist" | awk 'NR > 1 { printf "release: %-40s %9.1f MB\n", $9, $5 / 1e6 }'
+echo "release: $name in dist/, $(since "$began")"
