@@ -42,14 +42,18 @@ EM_JS(void, audiostart, (const short* pcm, int frames), {
 // Seconds of the soundtrack the output has played: the context time of
 // the sample now leaving the output, moved on by the time since that
 // reading. A context that cannot tell yet (no output timestamp) gives its
-// processing time.
+// processing time. The last reading stays in Module.lastread, page time
+// and position, for the page's benchmarks.
 EM_JS(double, audioposition, (), {
     var audio = Module.audio;
     var stamp = audio.getOutputTimestamp ? audio.getOutputTimestamp() : {};
+    var page = performance.now();
     var now = stamp.performanceTime
-        ? stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000
+        ? stamp.contextTime + (page - stamp.performanceTime) / 1000
         : audio.currentTime;
-    return Math.max(0, now - Module.audiobegan);
+    var position = Math.max(0, now - Module.audiobegan);
+    Module.lastread = [page, position];
+    return position;
 });
 
 namespace sound {

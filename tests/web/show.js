@@ -117,6 +117,48 @@ const tests = {
     return page;
   },
 
+  async 'progress while loading, then the picture letterboxed at 4:3'(browser) {
+    const page = await browser.newPage({ viewport: { width: 1000, height: 500 } });
+    page.errors = [];
+    page.on('pageerror', (e) => page.errors.push(String(e)));
+    await page.addInitScript(() => {
+      window.prompts = [];
+      new MutationObserver(() => {
+        const p = document.getElementById('prompt');
+        if (p && window.prompts[window.prompts.length - 1] !== p.textContent) window.prompts.push(p.textContent);
+      }).observe(document, { subtree: true, childList: true, characterData: true });
+    });
+    // 4 MB/s: the downloads arrive in many pieces.
+    const cdp = await page.context().newCDPSession(page);
+    await cdp.send('Network.enable');
+    await cdp.send('Network.emulateNetworkConditions',
+      { offline: false, latency: 0, downloadThroughput: 4e6, uploadThroughput: 4e6 });
+    await page.goto(require('./browser').site);
+    await page.waitForFunction(() => document.getElementById('prompt').textContent === 'click to start',
+      null, { timeout: 60000 });
+    const prompts = await page.evaluate(() => window.prompts);
+    const percents = prompts.filter((p) => p.startsWith('loading ')).map((p) => Number(p.split(' ')[1]));
+    assert.ok(percents.length >= 5 && percents.every((p, i) => p >= 0 && p <= 100 && (i === 0 || p >= percents[i - 1])),
+      `progress: ${prompts.join(' | ')}`);
+    assert.strictEqual(percents[percents.length - 1], 100);
+    assert.strictEqual(prompts[prompts.length - 1], 'click to start');
+    const boxes = [];
+    for (const size of [{ width: 1000, height: 500 }, { width: 480, height: 800 }]) {
+      await page.setViewportSize(size);
+      boxes.push([size, await page.evaluate(() => {
+        const r = document.getElementById('canvas').getBoundingClientRect();
+        return [r.x, r.y, r.width, r.height].map(Math.round);
+      })]);
+    }
+    // Wide: full height, 4:3 wide, centred; tall: full width, centred.
+    assert.deepStrictEqual(boxes.map(([, b]) => b), [[167, 0, 667, 500], [0, 220, 480, 360]]);
+    await page.mouse.click(240, 400);
+    await page.waitForFunction(() => document.body.dataset.started === '1', null, { timeout: 60000 });
+    await page.keyboard.down('Escape');
+    assert.strictEqual(await exited(page, 10000), 0);
+    return page;
+  },
+
   async 'a missing soundtrack'(browser) {
     const page = await browser.newPage();
     await page.route('**/data/lyd.ogg', (route) => route.fulfill({ status: 404, body: '' }));
