@@ -72,10 +72,12 @@ async function main() {
   await exited(page, 400000);
   const frames = await page.evaluate(() => window.marks.frames);
   await browser.close();
+  // The first frame starts the sound and has the shaders compiled: it
+  // counts for the time to the first frame, not for the blur pass's rate.
   for (const [low, high, what] of sections) {
-    const f = frames.filter(([, c]) => c >= low && c < high);
+    const f = frames.slice(1).filter(([, c]) => c >= low && c < high);
     const fps = f.length > 1 ? (f.length - 1) / ((f[f.length - 1][0] - f[0][0]) / 1000) : NaN;
-    row(`frames per second, ${low}–${high} ${what}`, fps.toFixed(1), '≥ 55');
+    row(`frames per second, ${low}–${high} ${what}${low ? '' : ', after the first frame'}`, fps.toFixed(1), '≥ 55');
   }
   const all = frames.filter(([, c]) => c < 168000);
   row('frames per second, whole show', ((all.length - 1) / ((all[all.length - 1][0] - all[0][0]) / 1000)).toFixed(1), '≥ 55');

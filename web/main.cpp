@@ -4,6 +4,7 @@
 // stops, as demorender --at does.
 #include "demo/demo.h"
 #include "display/window.h"
+#include "scenes/gyrotube.h"
 
 #include <GL/gl.h>
 #include <cstdio>
@@ -35,15 +36,15 @@ static std::int32_t still()
 
 // The frame a viewer whose clock went through every earlier value would
 // see at t: the tube scene's opening frame, which ends the blur pass,
-// comes first, unseen, for any t past 1700.
+// comes first, unseen, for any t past it.
 static void render(std::int32_t t)
 {
     demo::blur = true;
     demo::loadpictures();
     demo::makeobjects();
     demo::clock = still;
-    if (t > 1700) {
-        stillclock = 1700;
+    if (t > gyrotube::opens) {
+        stillclock = gyrotube::opens;
         demo::frame();
     }
     stillclock = t;

@@ -68,9 +68,9 @@ static std::size_t first;      // the current primitive's first vertex
 static bool inside;
 
 static GLuint program, buffers[2];
-static GLint uniforms[12];
 enum { uprojection, ulighting, ucolormaterial, ulights, ulightposition, ulightambient,
-       ulightdiffuse, uambient, udiffuse, utexturing, upicture };
+       ulightdiffuse, uambient, udiffuse, utexturing, upicture, uniformcount };
+static GLint uniforms[uniformcount];
 static const char* uniformnames[] = {"projection", "lighting", "colormaterial", "lights",
     "lightposition", "lightambient", "lightdiffuse", "ambient", "diffuse", "texturing", "picture"};
 

@@ -33,7 +33,6 @@ static state initial()
     float color[4] = {1, 1, 1, 1};
     std::memcpy(s.color, color, sizeof color);
     s.normal[2] = 1;
-    s.texcoord[0] = s.texcoord[1] = 0;
     s.normalstale = true;
     s.packalignment = 4;
     return s;
