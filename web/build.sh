@@ -15,7 +15,7 @@ need emscripten cmake make dpkg-dev
 NODE_PATH=/usr/share/nodejs
 export NODE_PATH
 out=build-web
-web/deps.sh "$out/deps"
+sh web/deps.sh "$out/deps"
 emcmake cmake -S web -B "$out/cmake" -DDEPS="$PWD/$out/deps/prefix" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="/usr/bin/node;--no-experimental-fetch" >/dev/null
 cmake --build "$out/cmake" -j2
