@@ -1,5 +1,6 @@
 # Sourced by the release command and its test: Debian chroots made once with
-# debootstrap and kept, and commands run inside them. Needs root.
+# debootstrap and kept, and commands run inside them. Needs root. The
+# functions' own variables start with cr_, out of their callers' way.
 
 MIRROR=http://deb.debian.org/debian
 SECURITY=http://deb.debian.org/debian-security
@@ -8,28 +9,28 @@ SECURITY=http://deb.debian.org/debian-security
 # PACKAGES installed (without recommends), made once; a chroot whose package
 # list changed is extended, never rebuilt. DIR/.ready holds the list.
 makechroot() {
-    dir=$1 suite=$2
+    cr_dir=$1 cr_suite=$2
     shift 2
-    wanted="$*"
-    if [ -f "$dir/.ready" ] && [ "$(cat "$dir/.ready")" = "$wanted" ]; then
+    cr_wanted="$*"
+    if [ -f "$cr_dir/.ready" ] && [ "$(cat "$cr_dir/.ready")" = "$cr_wanted" ]; then
         return 0
     fi
-    if [ ! -x "$dir/usr/bin/apt-get" ]; then
-        rm -rf "$dir"
-        mkdir -p "$(dirname "$dir")"
-        debootstrap --variant=minbase "$suite" "$dir.partial" "$MIRROR" >"$dir.log" 2>&1 ||
-            { tail -n 20 "$dir.log"; return 1; }
-        mv "$dir.partial" "$dir"
+    if [ ! -x "$cr_dir/usr/bin/apt-get" ]; then
+        rm -rf "$cr_dir" "$cr_dir.partial"
+        mkdir -p "$(dirname "$cr_dir")"
+        debootstrap --variant=minbase "$cr_suite" "$cr_dir.partial" "$MIRROR" >"$cr_dir.log" 2>&1 ||
+            { tail -n 20 "$cr_dir.log"; return 1; }
+        mv "$cr_dir.partial" "$cr_dir"
         # Security updates too; debootstrap wrote only the suite's own line.
-        echo "deb $SECURITY $suite-security main" >>"$dir/etc/apt/sources.list"
+        echo "deb $SECURITY $cr_suite-security main" >>"$cr_dir/etc/apt/sources.list"
         # Nothing inside starts services.
-        printf '#!/bin/sh\nexit 101\n' >"$dir/usr/sbin/policy-rc.d"
-        chmod 755 "$dir/usr/sbin/policy-rc.d"
+        printf '#!/bin/sh\nexit 101\n' >"$cr_dir/usr/sbin/policy-rc.d"
+        chmod 755 "$cr_dir/usr/sbin/policy-rc.d"
     fi
-    inchroot "$dir" sh -c "apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y -qq --no-install-recommends $wanted >/dev/null && apt-get clean" ||
+    inchroot "$cr_dir" sh -c "apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends $cr_wanted >/dev/null && apt-get clean" ||
         return 1
-    echo "$wanted" >"$dir/.ready"
+    echo "$cr_wanted" >"$cr_dir/.ready"
 }
 
 # inchroot DIR [-b HOSTPATH]... COMMAND...: runs COMMAND as root in DIR with
@@ -38,11 +39,11 @@ makechroot() {
 # mount lives in a private mount namespace and disappears with the command,
 # so nothing stays mounted under DIR when it returns, however it ends.
 inchroot() {
-    dir=$1
+    cr_dir=$1
     shift
-    binds=""
+    cr_binds=""
     while [ "${1:-}" = "-b" ]; do
-        binds="$binds $2"
+        cr_binds="$cr_binds $2"
         shift 2
     done
     unshare --mount --propagation private /bin/sh -c '
@@ -65,5 +66,5 @@ inchroot() {
         done
         exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
             LANG=C.UTF-8 ${CHROOT_ENV:-} "$@"
-    ' inchroot "$dir" "$binds" "$@"
+    ' inchroot "$cr_dir" "$cr_binds" "$@"
 }
