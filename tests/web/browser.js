@@ -37,7 +37,13 @@ function said(page) {
 
 // Waits until the program has ended; its exit status.
 async function exited(page, timeout) {
-  await page.waitForFunction(() => document.body.dataset.exit !== undefined, null, { timeout });
+  try {
+    await page.waitForFunction(() => document.body.dataset.exit !== undefined, null, { timeout });
+  } catch (e) {
+    const prompt = await page.textContent('#prompt').catch(() => '?');
+    throw new Error(`the program did not end in ${timeout} ms; the page says "${prompt}"; ` +
+      `console: ${JSON.stringify(page.lines || [])}; errors: ${JSON.stringify(page.errors || [])}`);
+  }
   return Number(await page.evaluate(() => document.body.dataset.exit));
 }
 

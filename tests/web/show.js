@@ -64,10 +64,11 @@ const tests = {
     await page.waitForFunction(() => window.seen.length && window.seen[window.seen.length - 1][1] > 0,
       null, { timeout: 60000 });
     assert.ok(await page.evaluate(() => document.fullscreenElement !== null), 'not fullscreen after the click');
-    // Eleven seconds of sound: the first is left out of the measurement.
+    // Eleven and a half seconds of sound: the first is left out of the
+    // measurement.
     await page.waitForFunction(() => {
       const moving = window.seen.filter((f) => f[1] > 0);
-      return moving.length && moving[moving.length - 1][2] - moving[0][2] >= 11000;
+      return moving.length && moving[moving.length - 1][2] - moving[0][2] >= 11500;
     }, null, { timeout: 60000, polling: 250 });
     const seen = await page.evaluate(() => window.seen);
     const grabbed = await page.evaluate(() => Promise.all(window.grabbed));

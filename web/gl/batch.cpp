@@ -189,25 +189,6 @@ static drawstate current()
     return d;
 }
 
-// Normals go through the inverse-transpose of the model-view's upper 3x3.
-static void updatenormalmatrix()
-{
-    const float* m = modelview();
-    auto a = [m](int r, int c) { return m[c * 4 + r]; };
-    float cof[9];   // cofactors, row-major: cof[r * 3 + c]
-    for (int r = 0; r < 3; r++)
-        for (int c = 0; c < 3; c++) {
-            int r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
-            cof[r * 3 + c] = a(r1, c1) * a(r2, c2) - a(r1, c2) * a(r2, c1);
-        }
-    float det = a(0, 0) * cof[0] + a(0, 1) * cof[1] + a(0, 2) * cof[2];
-    // The inverse is the transposed cofactors over the determinant; its
-    // transpose, the matrix wanted, is the cofactors themselves.
-    for (int i = 0; i < 9; i++)
-        gl.normalmatrix[i] = det != 0 ? cof[i] / det : 0;
-    gl.normalstale = false;
-}
-
 void begin(GLenum mode)
 {
     drawstate d = current();

@@ -54,10 +54,12 @@ struct state {
 };
 
 extern state gl;
+extern const float identity[16];
 
 float* top();                   // the current matrix
 const float* modelview();
 void multiply(const float* m);  // top() = top() * m
+void updatenormalmatrix();      // from the model-view, when stale
 void flush();                   // draws the batch
 bool complete(GLuint texture);  // has an image
 
