@@ -40,7 +40,7 @@ async function main() {
   for (const [t, what] of clocks) {
     const reference = nativeframe(t, path.join(dir, `${t}.png`));
     const page = await open(browser, `?at=${t}`);
-    const status = await exited(page, 60000);
+    const status = await exited(page, 180000);
     const shot = await page.screenshot();
     const r = await compare(judge, reference, shot, 24);
     const ok = status === 0 && r.mean && r.mean.every((m) => m <= 1) && r.distant <= r.pixels * 0.0005 &&

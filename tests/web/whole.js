@@ -14,7 +14,7 @@ async function main() {
   const browser = await launch();
   const page = await open(browser);
   await page.waitForFunction(() => document.getElementById('prompt').textContent === 'click to start',
-    null, { timeout: 60000 });
+    null, { timeout: 180000 });
   await page.evaluate(() => {
     window.seen = [];
     Module.onframe = (clock) => window.seen.push(clock);
