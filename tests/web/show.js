@@ -6,8 +6,8 @@
 // sound, not the wall clock), never step back, and drive the
 // picture (three frames read back as drawn match the native frames at
 // their clock values); Escape ends the show with "zOT!", leaving
-// fullscreen ends it too; a missing or damaged soundtrack, or no sound,
-// gives the native program's message. No test may see a page error.
+// fullscreen ends it too; a missing or damaged soundtrack, no sound or no
+// WebGL gives the native program's message. No test may see a page error.
 //
 //   node tests/web/show.js   (under X, from the repository root, site at SITE_URL)
 'use strict';
@@ -170,6 +170,17 @@ const tests = {
     const page = await browser.newPage();
     await page.route('**/data/lyd.ogg', (route) => route.fulfill({ status: 200, body: Buffer.alloc(5000, 7) }));
     return failure(page, 'fuck, problemer med vorbisfile \\: ');
+  },
+
+  async 'no WebGL in the browser'(browser) {
+    const page = await browser.newPage();
+    await page.addInitScript(() => {
+      const get = HTMLCanvasElement.prototype.getContext;
+      HTMLCanvasElement.prototype.getContext = function (kind, options) {
+        return /webgl/.test(kind) ? null : get.call(this, kind, options);
+      };
+    });
+    return failure(page, 'Eeek, kunne ikke sette 640x480');
   },
 
   async 'no sound in the browser'(browser) {
