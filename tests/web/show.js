@@ -160,6 +160,15 @@ const tests = {
     return page;
   },
 
+  async 'a single frame asked for with no clock value'(browser) {
+    const page = await open(browser, '?at=12x');
+    await page.waitForFunction(() => document.getElementById('prompt').textContent.startsWith('?at='),
+      null, { timeout: 60000 });
+    await page.waitForTimeout(500);
+    assert.strictEqual(await page.evaluate(() => document.body.dataset.started), undefined);
+    return page;
+  },
+
   async 'a missing soundtrack'(browser) {
     const page = await browser.newPage();
     await page.route('**/data/lyd.ogg', (route) => route.fulfill({ status: 404, body: '' }));
