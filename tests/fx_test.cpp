@@ -421,7 +421,7 @@ TEST(Blur, DrawPutsTheStateBack)
 // The vertices drawpetal passes while `recording`; the test program's
 // glVertex3f wins over the GL library's for the statically linked show.
 static bool recording;
-static std::vector<std::array<float, 3>> vertices;
+static std::vector<std::array<float, 3>> vertices, normals;
 
 extern "C" void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
 {
@@ -432,10 +432,20 @@ extern "C" void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
     real(x, y, z);
 }
 
+extern "C" void glNormal3f(GLfloat x, GLfloat y, GLfloat z)
+{
+    using normalfn = void (*)(GLfloat, GLfloat, GLfloat);
+    static normalfn real = reinterpret_cast<normalfn>(dlsym(RTLD_NEXT, "glNormal3f"));
+    if (recording)
+        normals.push_back({x, y, z});
+    real(x, y, z);
+}
+
 TEST(Petal, OutlineStepsByPointThreeRoundedToSinglePrecision)
 {
     freshgl();
     vertices.clear();
+    normals.clear();
     recording = true;
     drawpetal();
     recording = false;
@@ -462,5 +472,32 @@ TEST(Petal, OutlineStepsByPointThreeRoundedToSinglePrecision)
         EXPECT_EQ(rim[2 * i][0], outline[i]) << "rim point " << i;
         EXPECT_EQ(rim[2 * i + 1][0], outline[i]) << "rim point " << i;
         EXPECT_EQ(rim[2 * i][2], -rim[2 * i + 1][2]) << "rim point " << i;
+    }
+}
+
+TEST(Petal, FacesBulgeAndLeanOutwardOnTheirOwnSides)
+{
+    freshgl();
+    vertices.clear();
+    normals.clear();
+    recording = true;
+    drawpetal();
+    recording = false;
+    // One normal per face, then one per rim point: the back face (z <= 0)
+    // leans back, the front face forward, both towards +x by sin 0.5.
+    ASSERT_EQ(normals.size(), 2u + 11u);
+    ASSERT_EQ(vertices.size(), 2u * 12 + 22);
+    for (int face = 0; face < 2; face++) {
+        float s = face ? 1.0f : -1.0f;
+        EXPECT_EQ(normals[face], (std::array<float, 3>{std::sin(0.5f), 0, s * std::cos(0.5f)})) << face;
+        for (int i = 1; i < 12; i++) {
+            float z = vertices[face * 12 + i][2];
+            EXPECT_EQ(z, s * 0.25f * std::fabs(vertices[face * 12 + i][1])) << face << " " << i;
+        }
+    }
+    // The rim's normals point out from the axis, (sin a, cos a, 0).
+    for (int i = 0; i < 11; i++) {
+        float a = vertices[24 + 2 * i][0];
+        EXPECT_EQ(normals[2 + i], (std::array<float, 3>{std::sin(a), std::cos(a), 0})) << i;
     }
 }

@@ -7,6 +7,8 @@
 #include "showframe.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <initializer_list>
 
@@ -60,6 +62,57 @@ TEST(Phases, OpeningFrameDrawsTheTubeAndShowsItsClearColour)
         EXPECT_TRUE(allnear(77, 26, 0)) << t << " " << str(shown(320, 240));
         EXPECT_FALSE(demo::blur) << t;
         EXPECT_TRUE(demo::scenes[0]->started) << t;
+    }
+}
+
+// Column-major 4x4 matrices in double precision: a turn of `degrees` about
+// the unit axis (x, y, z), and a move.
+using mat4 = std::array<double, 16>;
+
+static mat4 product(const mat4& a, const mat4& b)
+{
+    mat4 m{};
+    for (int c = 0; c < 4; c++)
+        for (int r = 0; r < 4; r++)
+            for (int k = 0; k < 4; k++)
+                m[c * 4 + r] += a[k * 4 + r] * b[c * 4 + k];
+    return m;
+}
+
+static mat4 turned(double degrees, double x, double y, double z)
+{
+    double c = std::cos(degrees * M_PI / 180), s = std::sin(degrees * M_PI / 180), d = 1 - c;
+    return {x * x * d + c,     y * x * d + z * s, z * x * d - y * s, 0,
+            x * y * d - z * s, y * y * d + c,     z * y * d + x * s, 0,
+            x * z * d + y * s, y * z * d - x * s, z * z * d + c,     0,
+            0,                 0,                 0,                 1};
+}
+
+static mat4 moved(double x, double y, double z)
+{
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+}
+
+TEST(Tube, LeavesItsSwayAndDriftOnTheMatrix)
+{
+    // At T = 2130 the tube has been open 430 units: the camera has drifted
+    // 430/43 = 10 units into it. The sway's angles are sines rounded to
+    // single precision, times 50, 9 and 7 degrees.
+    for (int T : {1700, 2130, 3400}) {
+        showframe::setup();
+        demo::time = T;
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        demo::scenes[0]->draw();
+        float sway = static_cast<float>(std::sin(T / 20.0));
+        mat4 want = product(turned(sway * 50, 0, 0, 1), moved(0, 0.4, 0));
+        want = product(want, turned(-sway * 50, 0, 0, 1));
+        want = product(want, turned(static_cast<float>(std::sin(T / 10.0)) * 9, 1, 0, 0));
+        want = product(want, turned(static_cast<float>(std::sin(T / 13.0)) * 7, 0, 1, 0));
+        want = product(want, moved(0, 0, (T - 1700) / 43.0));
+        std::array<float, 16> got = matrix(GL_MODELVIEW_MATRIX);
+        for (int e = 0; e < 16; e++)
+            EXPECT_NEAR(got[e], want[e], 1e-4) << "T " << T << " element " << e;
     }
 }
 

@@ -2,8 +2,6 @@
 
 #include "demo/demo.h"
 #include "display/window.h"
-#include "fx/light.h"
-#include "fx/radialblur.h"
 #include "scenes/gyrotube.h"
 
 #include <dlfcn.h>
@@ -33,13 +31,14 @@ static void present()
 void setup()
 {
     freshgl();
+    // The show's own objects, made once; each setup gets a fresh tube.
     if (!demo::hamstertex) {
         demo::loadpictures();
-        demo::blurrer = new radialblur;
-        demo::lamp = new light(0, 0, 2);
+        demo::makeobjects();
+    } else {
+        delete demo::scenes[0];
+        demo::scenes[0] = new gyrotube;
     }
-    delete demo::scenes[0];
-    demo::scenes[0] = new gyrotube;
     demo::blur = true;
     demo::done = false;
     demo::time = 0;

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <array>
-#include <dlfcn.h>
 #include <cmath>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <vector>
@@ -246,7 +246,7 @@ TEST_F(Sections, ClosingSpinsTwoStaticSquares)
 
 TEST_F(Sections, EndDrawsNothingButStillPresents)
 {
-    for (int t : {168000, 200000}) {
+    for (int t : {showend, 200000}) {
         demo::done = false;
         int swaps = seen.swaps;
         render(t);
@@ -316,10 +316,17 @@ TEST_F(Sections, SpinIsHeldWhereItsDivisorWouldReachZero)
     }
 }
 
-// The model-view matrix each petal of the last frame was placed with, taken
-// when drawpetal applies its own scale of 0.4 (the test program's glScalef
-// wins over the GL library's for the statically linked show).
-static std::vector<std::array<float, 16>> petalplaces;
+// The model-view matrix each petal and each glow sprite was placed with,
+// taken when it is scaled to its size: drawpetal's own 0.4, the sprites'
+// (0.1, 0.1, 1). The test program's glScalef wins over the GL library's
+// for the statically linked show.
+// Every other scaling is kept with its factors.
+struct scaling {
+    std::array<float, 3> factors;
+    std::array<float, 16> place;
+};
+static std::vector<std::array<float, 16>> petalplaces, glowplaces;
+static std::vector<scaling> scalings;
 
 extern "C" void glScalef(GLfloat x, GLfloat y, GLfloat z)
 {
@@ -327,6 +334,10 @@ extern "C" void glScalef(GLfloat x, GLfloat y, GLfloat z)
     static scalefn real = reinterpret_cast<scalefn>(dlsym(RTLD_NEXT, "glScalef"));
     if (x == 0.4f && y == 0.4f && z == 0.4f)
         petalplaces.push_back(matrix(GL_MODELVIEW_MATRIX));
+    else if (x == 0.1f && y == 0.1f && z == 1)
+        glowplaces.push_back(matrix(GL_MODELVIEW_MATRIX));
+    else
+        scalings.push_back({{x, y, z}, matrix(GL_MODELVIEW_MATRIX)});
     real(x, y, z);
 }
 
@@ -399,4 +410,60 @@ TEST_F(Sections, PetalTurnsAccumulateAlongTheChain)
     size_t last = petalplaces.size() - 3;
     EXPECT_NEAR(angle(yaxis(petalplaces[last]), yaxis(petalplaces[last + 1])), 75, 0.01);
     EXPECT_NEAR(angle(yaxis(petalplaces[last]), yaxis(petalplaces[last + 2])), 150, 0.01);
+}
+
+TEST_F(Sections, GlowSpritesRiseOneUnitPerBeatAboveTheBottle)
+{
+    // The bottle stands at (0, -1, -1); the sprites start one unit nearer,
+    // sprite i at height (t - 104000)/1000 - i above it.
+    for (int t : {104300, 110450, 135999}) {
+        glowplaces.clear();
+        render(t);
+        int n = (t - 104000) / 300;
+        ASSERT_EQ(static_cast<int>(glowplaces.size()), n) << t;
+        for (int i = 0; i < n; i++) {
+            const std::array<float, 16>& m = glowplaces[i];
+            EXPECT_NEAR(m[12], 0, 1e-5) << t << " sprite " << i;
+            EXPECT_NEAR(m[13], -1 + (t - 104000) / 1000.0 - i, 1e-4) << t << " sprite " << i;
+            EXPECT_NEAR(m[14], 0, 1e-5) << t << " sprite " << i;
+            EXPECT_EQ(m[0], 1) << "no turn or scale before the sprite's own";
+        }
+    }
+}
+
+TEST_F(Sections, ClosingSquaresTurnOppositeWaysAtTheirOwnPaces)
+{
+    // At 150000 the first square has turned t/20 = 7500 degrees about +z
+    // (60 modulo 360), the second t/13 about -z (-18.46 modulo 360); each is
+    // stretched by (sin(t/1000) + 3, cos(t/1200) + 2) or cos(t/100) + 2.
+    const int t = 150000;
+    scalings.clear();
+    render(t);
+    ASSERT_EQ(scalings.size(), 2u);
+    const double turns[2] = {t / 20.0, -t / 13.0};
+    const double stretch[2][2] = {{std::sin(t / 1000.0) + 3, std::cos(t / 1200.0) + 2},
+                                  {std::sin(t / 1000.0) + 3, std::cos(t / 100.0) + 2}};
+    for (int k = 0; k < 2; k++) {
+        const scaling& s = scalings[k];
+        double a = turns[k] * M_PI / 180;
+        EXPECT_NEAR(s.place[0], std::cos(a), 1e-3) << "square " << k;
+        EXPECT_NEAR(s.place[1], std::sin(a), 1e-3) << "square " << k;
+        EXPECT_NEAR(s.place[4], -std::sin(a), 1e-3) << "square " << k;
+        EXPECT_NEAR(s.factors[0], stretch[k][0], 1e-5) << "square " << k;
+        EXPECT_NEAR(s.factors[1], stretch[k][1], 1e-5) << "square " << k;
+        EXPECT_EQ(s.factors[2], 1) << "square " << k;
+    }
+}
+
+TEST_F(Sections, LightShinesFromTwoUnitsBehindTheViewer)
+{
+    // Applied right after the frame's identity: the position stays in eye
+    // coordinates whatever the section does afterwards.
+    for (int t : {20000, 90000}) {
+        render(t);
+        float p[4];
+        glGetLightfv(GL_LIGHT1, GL_POSITION, p);
+        EXPECT_EQ((std::array<float, 4>{p[0], p[1], p[2], p[3]}), (std::array<float, 4>{0, 0, 2, 1})) << t;
+        EXPECT_TRUE(glIsEnabled(GL_LIGHT1)) << t;
+    }
 }
