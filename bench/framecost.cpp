@@ -8,7 +8,9 @@
 // before each value's repeats, so that the renderer has met the value's
 // state before the first counted frame. Usage: framecost <repeats> [section ...]
 #include "demo/demo.h"
+#include "demo/timeline.h"
 #include "display/window.h"
+#include "scenes/gyrotube.h"
 
 #include <GL/gl.h>
 #include <cstdio>
@@ -24,18 +26,18 @@ struct section {
     std::int32_t values[6];     // clock values, 0-terminated
 };
 
-// In show order: the blur pass runs only before the tube scene opens at
-// 1700, so its section comes first. The petal chains are longest at 39999
+// In show order: the blur pass runs only before the tube scene opens
+// (gyrotube::opens, 1700), so its section comes first. The petal chains are longest at 39999
 // and 103990.
 const section sections[] = {
     {"blur", {500, 1000, 1600}},
-    {"tube", {1700, 3000, 5000, 6999}},
+    {"tube", {gyrotube::opens, 3000, 5000, 6999}},
     {"bag", {7000, 20000, 33000, 39999}},
     {"photos", {40000, 41100, 56400, 71999}},
     {"noise", {72000, 88000, 100000, 103990}},
     {"bottle", {104000, 105100, 120000, 135999}},
     {"spin", {136000, 150000, 167999}},
-    {"nothing", {168000, 180000}},
+    {"nothing", {showend, 180000}},
 };
 
 std::int32_t chosen;
@@ -92,7 +94,7 @@ int main(int argc, char** argv)
     timed("setup", 0);
     for (const section& s : sections) {
         if (std::strcmp(s.name, "tube") == 0 && demo::blur)
-            timed("setup", 1700);   // the scene opens: one clear-only frame
+            timed("setup", gyrotube::opens);   // the scene opens: one clear-only frame
         if (!wanted(s.name, argc, argv))
             continue;
         std::string warm = std::string(s.name) + "/warm";

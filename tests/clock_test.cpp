@@ -1,5 +1,6 @@
 // The show clock: bytes played to clock units, and its behaviour over time.
 #include "demo/demo.h"
+#include "demo/timeline.h"
 #include "sound/device.h"
 #include "sound/sound.h"
 
@@ -16,8 +17,8 @@ TEST(Clock, ConvertsPlayedBytesToThousandthsOfABeat)
     // What is still queued has not been played.
     EXPECT_EQ(sound::clockunits(176400 * 11, 176400), 16166);
     // The end of the show, 168000 units, lies 103.92 s into the sound.
-    EXPECT_LT(sound::clockunits(176400 * 103.9, 0), 168000);
-    EXPECT_GE(sound::clockunits(176400 * 103.93, 0), 168000);
+    EXPECT_LT(sound::clockunits(176400 * 103.9, 0), showend);
+    EXPECT_GE(sound::clockunits(176400 * 103.93, 0), showend);
     // The largest count the 32-bit counter holds stays a positive clock.
     EXPECT_EQ(sound::clockunits(0xFFFFFFFFu, 0), 39362417);
 }

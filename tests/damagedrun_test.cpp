@@ -2,6 +2,7 @@
 // refuses ends start-up with the exact message; any other keeps the show
 // drawing past the damage until a held Escape ends it cleanly.
 #include "support/damage.h"
+#include "sound/sound.h"
 #include "support/oggmaker.h"
 #include "support/runner.h"
 #include "support/xwindow.h"
@@ -14,7 +15,7 @@
 struct damagedshow {
     tempdir dir;
     std::string log = dir.path + "/probe.log";
-    std::string soundtrack = dir.path + "/data/lyd.ogg";
+    std::string soundtrack = dir.path + "/" + sound::soundtrack;
     explicit damagedshow(const oggbytes& bytes)
     {
         mkdir((dir.path + "/data").c_str(), 0755);
@@ -49,8 +50,8 @@ TEST(DamagedRun, OpenedSoundtrackPlaysPastItsDamageUntilEscape)
     xserver x({});
     ASSERT_TRUE(x.ok());
     oggbytes whole = makeogg(2);
-    oggbytes chain = makeogg(1, 44100, 2, 1);
-    oggbytes second = makeogg(1, 44100, 2, 2);
+    oggbytes chain = makeogg(1, sound::rate, 2, 1);
+    oggbytes second = makeogg(1, sound::rate, 2, 2);
     chain.insert(chain.end(), second.begin(), second.end());
     // Each plays out within 2 s of device time.
     const std::vector<std::pair<std::string, oggbytes>> cases = {
@@ -60,7 +61,7 @@ TEST(DamagedRun, OpenedSoundtrackPlaysPastItsDamageUntilEscape)
         {"damaged packets", corrupted(whole, 5, 6)},
         {"garbage appended", withgarbage(whole, 7, 70000)},
         {"two chained streams", chain},
-        {"mono, odd length", makeogg(2.00002, 44100, 1)},
+        {"mono, odd length", makeogg(2.00002, sound::rate, 1)},
         {"48 kHz", makeogg(1.5, 48000, 2)},
     };
     for (const auto& [what, bytes] : cases) {

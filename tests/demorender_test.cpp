@@ -3,6 +3,7 @@
 // show's own frame, determinism, its failures byte for byte, and stopping
 // it part way.
 #include "showframe.h"
+#include "sound/sound.h"
 #include "support/runner.h"
 #include "support/xwindow.h"
 
@@ -96,9 +97,9 @@ static std::vector<double> envelope(const std::vector<short>& pcm)
 static std::vector<short> soundtrack(double start, double seconds)
 {
     OggVorbis_File vf;
-    EXPECT_EQ(ov_fopen(SOURCE_DIR "/data/lyd.ogg", &vf), 0);
-    ov_pcm_seek(&vf, static_cast<ogg_int64_t>(start * 44100));
-    std::vector<short> pcm(static_cast<size_t>(seconds * 44100) * 2);
+    EXPECT_EQ(ov_fopen((std::string(SOURCE_DIR) + "/" + sound::soundtrack).c_str(), &vf), 0);
+    ov_pcm_seek(&vf, static_cast<ogg_int64_t>(start * sound::rate));
+    std::vector<short> pcm(static_cast<size_t>(seconds * sound::rate) * 2);
     size_t got = 0;
     int section;
     while (got < pcm.size()) {
@@ -273,7 +274,7 @@ TEST(Demorender, FailuresSayWhatIsWrongAndLeaveNothing)
     ASSERT_TRUE(x.ok());
     tempdir d, empty, nosound;
     mkdir((nosound.path + "/data").c_str(), 0755);
-    std::ofstream(nosound.path + "/data/lyd.ogg") << "not a soundtrack\n";
+    std::ofstream(nosound.path + "/" + sound::soundtrack) << "not a soundtrack\n";
     std::string out = d.path + "/v.mp4";
     struct {
         std::vector<std::string> args, env;

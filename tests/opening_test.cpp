@@ -1,6 +1,7 @@
 // The opening of the real show as presented, frame by frame, read back by
 // the probe just before each swap: the blur pass over the still sleeping
 // tube, the one frame in which the tube opens, then the timeline.
+#include "sound/sound.h"
 #include "support/oggmaker.h"
 #include "support/runner.h"
 #include "support/xwindow.h"
@@ -76,7 +77,7 @@ TEST(Opening, BlurPassThenTheTubesClearColourThenTheTimeline)
     ASSERT_TRUE(x.ok());
     tempdir dir;
     mkdir((dir.path + "/data").c_str(), 0755);
-    writefile(dir.path + "/data/lyd.ogg", makeogg(3));
+    writefile(dir.path + "/" + sound::soundtrack, makeogg(3));
     const std::string log = dir.path + "/probe.log";
     child show({DEMOPLAYER}, dir.path, {x.env(), "LD_PRELOAD=" PROBE, "PROBE_LOG=" + log});
 

@@ -1,5 +1,6 @@
 // The whole show through the real binary: the shipped soundtrack played to
 // the end through the audio server, watched from the X server.
+#include "sound/sound.h"
 #include "support/oggmaker.h"
 #include "support/runner.h"
 #include "support/xwindow.h"
@@ -70,7 +71,7 @@ TEST(Show, ShortSoundtrackHoldsItsLastMomentUntilEscape)
     ASSERT_TRUE(x.ok());
     tempdir dir;
     mkdir((dir.path + "/data").c_str(), 0755);
-    writefile(dir.path + "/data/lyd.ogg", makeogg(3));
+    writefile(dir.path + "/" + sound::soundtrack, makeogg(3));
     child show({DEMOPLAYER}, dir.path, {x.env()});
     // The music ends near clock 4850; the timeline never reaches its end.
     std::this_thread::sleep_for(seconds(7));

@@ -1,6 +1,8 @@
 // Checks the committed soundtrack, data/lyd.ogg: its format and level, and
 // that its kicks and section changes sit on the 97 BPM grid the picture
 // follows. The file is decoded once, with ov_read as the show decodes it.
+#include "sound/sound.h"
+
 #include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
 
@@ -8,14 +10,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
 
-constexpr int kRate = 44100;
+constexpr int kRate = sound::rate;
 constexpr double kBpm = 97;
 constexpr long kWindow = kRate / 100;  // 10 ms energy windows
-const char kPath[] = SOURCE_DIR "/data/lyd.ogg";
+const std::string kPath = std::string(SOURCE_DIR) + "/" + sound::soundtrack;
 
 // First sample of beat k (fractional k for points between beats).
 long beat_at(double k) { return std::lround(k * kRate * 60.0 / kBpm); }
@@ -34,7 +37,7 @@ const Track& track() {
   static const Track decoded = [] {
     Track t;
     OggVorbis_File vf;
-    if (ov_fopen(kPath, &vf) != 0) return t;
+    if (ov_fopen(kPath.c_str(), &vf) != 0) return t;
     t.opened = true;
     const vorbis_info* vi = ov_info(&vf, -1);
     t.rate = vi->rate;
@@ -125,10 +128,10 @@ double mean_energy(const std::vector<double>& e, double from, double to) {
 TEST(Soundtrack, IsStereoVorbisAt44100LongEnoughForTheShow) {
   const Track& t = track();
   ASSERT_TRUE(t.opened) << kPath;
-  EXPECT_EQ(t.rate, 44100);
+  EXPECT_EQ(t.rate, kRate);
   EXPECT_EQ(t.channels, 2);
   EXPECT_GE(t.seconds, 104.0);
-  EXPECT_GE(t.frames, 104L * 44100);
+  EXPECT_GE(t.frames, 104L * kRate);
   // The whole stream decodes, to as many frames as the header promises.
   EXPECT_EQ(static_cast<long>(t.pcm.size()), t.frames * t.channels);
 }

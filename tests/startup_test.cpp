@@ -1,5 +1,6 @@
 // The real demoplayer binary: start-up failures, byte for byte, and the
 // two ways a viewer ends the show.
+#include "sound/sound.h"
 #include "support/oggmaker.h"
 #include "support/runner.h"
 #include "support/xwindow.h"
@@ -13,7 +14,7 @@ struct showdir {
     tempdir dir;
     std::string log = dir.path + "/probe.log";
     showdir() { mkdir((dir.path + "/data").c_str(), 0755); }
-    void soundtrack(const std::vector<unsigned char>& bytes) { writefile(dir.path + "/data/lyd.ogg", bytes); }
+    void soundtrack(const std::vector<unsigned char>& bytes) { writefile(dir.path + "/" + sound::soundtrack, bytes); }
     std::vector<std::string> env(std::vector<std::string> more = {}) const
     {
         more.push_back("LD_PRELOAD=" PROBE);
@@ -56,7 +57,7 @@ TEST(Startup, SoundtrackThatIsNotOggVorbis)
     EXPECT_EQ(r.out, message);
 
     showdir directory;
-    mkdir((directory.dir.path + "/data/lyd.ogg").c_str(), 0755);
+    mkdir((directory.dir.path + "/" + sound::soundtrack).c_str(), 0755);
     r = directory.run();
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, message);
