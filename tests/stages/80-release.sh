@@ -14,7 +14,8 @@
 # - the web archive, unpacked and served, passes the web build's browser test;
 # - the video: 1920x1080, 60 fps, H.264 + AAC, the show's length;
 # - the checksums.
-# Chroots are kept in build-release/ (made on the first run, about 3 min each).
+# Chroots are kept in build-release/ (made on the first run, 4-6 min each,
+# while the release is made).
 set -eu
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -34,11 +35,28 @@ version=$(sed -n 's/^project(demoplayer VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLi
 name=demoplayer-$version
 cache=$root/build-release
 dist=$root/dist
+
+# A desktop's runtime, nothing of the show: GL through Mesa, ALSA with its
+# PulseAudio plugin, the X client libraries. The chroots are made (when
+# missing) while the release is made: mostly downloads and unpacking, they
+# leave the processors to the release's builds and video.
+runtime="libgl1 libglx-mesa0 libgl1-mesa-dri libasound2-plugins libx11-6 libxext6 libxrandr2
+    libxrender1 libxcursor1 libxi6 libxfixes3 libxinerama1 libxxf86vm1"
+makers=""
+for suite in bookworm trixie; do
+    (makechroot "$cache/$suite" "$suite" $runtime >"$cache/$suite.make.log" 2>&1) &
+    makers="$makers $!"
+done
 if [ ! -f "$dist/SHA256SUMS" ] || [ ! -f "$dist/$name-linux-x86_64.tar.gz" ]; then
     step=$(date +%s)
     sh tools/release.sh
     echo "release stage: release made in $(since "$step")"
 fi
+step=$(date +%s)
+for maker in $makers; do
+    wait "$maker" || { cat "$cache"/*.make.log; fail "a test chroot could not be made"; }
+done
+echo "release stage: test chroots ready $(since "$step") after the release"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "checksums do not match"
 tarball=$dist/$name-linux-x86_64.tar.gz
 size=$(stat -c %s "$tarball")
@@ -74,11 +92,6 @@ GLIBC_2.[0-9] | GLIBC_2.[12][0-9] | GLIBC_2.3[01]) ;;
 esac
 echo "release stage: bundle $(ls "$folder/lib" | tr '\n' ' ')needs at most $newest"
 
-# A desktop's runtime, nothing of the show: GL through Mesa, ALSA with its
-# PulseAudio plugin, the X client libraries; and the default sound device
-# routed to the audio server, as a desktop's sound server sets it.
-runtime="libgl1 libglx-mesa0 libgl1-mesa-dri libasound2-plugins libx11-6 libxext6 libxrandr2
-    libxrender1 libxcursor1 libxi6 libxfixes3 libxinerama1 libxxf86vm1"
 bundled="libSDL-1.2.so.0 libGLU.so.1 libjpeg.so.62 libvorbisfile.so.3 libvorbis.so.0 libogg.so.0"
 
 # run SUITE SHELL-COMMAND: runs it in the chroot with the X and audio
@@ -93,7 +106,8 @@ check() {
     suite=$1
     chroot=$cache/$suite
     step=$(date +%s)
-    makechroot "$chroot" "$suite" $runtime || fail "$suite: the chroot could not be made"
+    # The default sound device goes to the audio server, as a desktop's
+    # sound server sets it.
     mkdir -p "$chroot/etc/alsa/conf.d"
     printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' \
         >"$chroot/etc/alsa/conf.d/99-desktop-sound.conf"
@@ -104,7 +118,6 @@ check() {
     mkdir -p "$chroot/opt/show"
     tar -xzf "$tarball" -C "$chroot/opt/show"
     dir=/opt/show/$name-linux-x86_64
-    echo "release stage: $suite chroot ready, $(since "$step")"
 
     run "$suite" "ldd $dir/bin/demoplayer $dir/lib/*" || fail "$suite: ldd failed"
     ! grep -q 'not found' "$work/out" || { cat "$work/out"; fail "$suite: ldd misses a library"; }
