@@ -4,7 +4,7 @@
 # libogg, and libvorbis with libvorbisfile. A library whose static archive
 # is already in the cache is not built again.
 #
-#   web/deps.sh CACHE        (sourced settings: EMCC_NODE quirks, see below)
+#   sh web/deps.sh CACHE     (web/build.sh runs it with build-web/deps)
 #
 # Leaves CACHE/prefix/include and CACHE/prefix/lib/*.a. The source trees
 # stay in CACHE/src; delete CACHE to start over. Needs emscripten and the
