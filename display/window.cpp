@@ -21,13 +21,15 @@ window* w = nullptr;
 // X11, and without a display it falls back to a text-mode driver that
 // paints the terminal and then refuses the GL mode: asking it for X11
 // gives the honest "no display" failure instead. sdl12-compat (1.2.50 and
-// up) hands the choice to SDL 2, which picks X11 or Wayland itself. A
-// driver the user named is always kept.
+// up) hands the choice to SDL 2, which takes a list: Wayland first, then
+// X11 (XWayland, or an X desktop). Without the list SDL 2 would go on to
+// its off-screen driver when neither answers, and the show would play
+// where nobody sees it. A driver the user named is always kept.
 void gl::choosedriver()
 {
     const SDL_version* v = SDL_Linked_Version();
-    if (SDL_VERSIONNUM(v->major, v->minor, v->patch) < SDL_VERSIONNUM(1, 2, 50))
-        setenv("SDL_VIDEODRIVER", "x11", 0);
+    bool classic = SDL_VERSIONNUM(v->major, v->minor, v->patch) < SDL_VERSIONNUM(1, 2, 50);
+    setenv("SDL_VIDEODRIVER", classic ? "x11" : "wayland,x11", 0);
 }
 
 window::window()

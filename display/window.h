@@ -32,8 +32,9 @@ public:
 extern window* w;       // created by gl::init, deleted by demo::quit
 
 namespace gl {
-// Before SDL_Init: sets SDL_VIDEODRIVER to x11 when it is unset and the SDL
-// at run time is classic SDL 1.2; window() does this itself.
+// Before SDL_Init: when SDL_VIDEODRIVER is unset, sets it to the desktop
+// drivers of the SDL at run time: x11 for classic SDL 1.2, "wayland,x11"
+// for sdl12-compat. window() does this itself.
 void choosedriver();
 void init(int& argc, char** argv);  // arguments are not read
 void startframe();      // model-view identity, then w->clear()
