@@ -34,8 +34,9 @@ makechroot() {
 }
 
 # inchroot DIR [-b HOSTPATH]... COMMAND...: runs COMMAND as root in DIR with
-# /proc, a private /dev (bound from the host's device nodes we need) and the
-# host's resolver, each -b HOSTPATH bound at the same path inside. Every
+# /proc, a private /dev (the few device nodes programs expect, bound from
+# the host's, and pseudo-terminals), the host's resolver, and each -b
+# HOSTPATH bound at the same path inside; CHROOT_ENV adds variables. Every
 # mount lives in a private mount namespace and disappears with the command,
 # so nothing stays mounted under DIR when it returns, however it ends.
 inchroot() {

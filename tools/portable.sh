@@ -21,13 +21,16 @@ mkdir -p "$work/src"
 # SDL 1.2 from Debian 12's source package, with Debian's patches, linked
 # to the X client libraries as Debian links it (its run-time loading of
 # them does not build against current Xlib headers). The show does its own
-# sound, so SDL's audio is left out; the GL driver is loaded at run time.
+# sound, so SDL's audio is left out; SDL loads the GL library at run time.
 if [ ! -f /etc/apt/sources.list.d/bookworm-src.list ]; then
     echo "deb-src http://deb.debian.org/debian bookworm main" >/etc/apt/sources.list.d/bookworm-src.list
     apt-get update -qq
 fi
 cd "$work/src"
-ls -d libsdl1.2-*/ >/dev/null 2>&1 || apt-get source -qq libsdl1.2/bookworm >/dev/null 2>&1
+if ! ls -d libsdl1.2-*/ >/dev/null 2>&1; then
+    apt-get source -qq libsdl1.2/bookworm >"$work/source.log" 2>&1 ||
+        { tail -n 5 "$work/source.log"; echo "portable: SDL 1.2's source package could not be fetched"; exit 1; }
+fi
 sdl=$(ls -d "$work"/src/libsdl1.2-*/ | head -n1)
 prefix=$work/prefix
 if [ ! -f "$prefix/lib/libSDL-1.2.so.0" ]; then
@@ -61,7 +64,8 @@ chmod 755 "$folder/demoplayer"
 bundled="libSDL-1.2.so.0 libvorbisfile.so.3 libvorbis.so.0 libogg.so.0 libjpeg.so.62 libGLU.so.1"
 system="linux-vdso.so.1 ld-linux-x86-64.so.2 libc.so.6 libm.so.6 libdl.so.2 libpthread.so.0 librt.so.1
     libstdc++.so.6 libgcc_s.so.1 libGL.so.1 libGLX.so.0 libGLdispatch.so.0 libOpenGL.so.0
-    libX11.so.6 libXext.so.6 libXrandr.so.2 libXrender.so.1 libxcb.so.1 libXau.so.6 libXdmcp.so.6 libbsd.so.0 libmd.so.0 libasound.so.2"
+    libX11.so.6 libXext.so.6 libXrandr.so.2 libXrender.so.1 libxcb.so.1 libXau.so.6 libXdmcp.so.6
+    libbsd.so.0 libmd.so.0 libasound.so.2"
 LD_LIBRARY_PATH="$prefix/lib" ldd "$folder/bin/demoplayer" >"$work/ldd.txt"
 for name in $(awk '/=>/ { print $1 } /^\t\/.*ld-linux/ { print "ld-linux-x86-64.so.2" }' "$work/ldd.txt" |
     sed 's|.*/||' | sort -u); do
@@ -91,7 +95,7 @@ done
 
 # Licences: Debian's copyright file of each bundled library's package, and
 # of the one built here from its source package.
-for lib in libvorbisfile.so.3 libjpeg.so.62 libGLU.so.1 libogg.so.0; do
+for lib in libvorbisfile.so.3 libvorbis.so.0 libogg.so.0 libjpeg.so.62 libGLU.so.1; do
     file=$(readlink -f "$(awk -v n="$lib" '$1 == n { print $3; exit }' "$work/ldd.txt")")
     pkg=$(dpkg -S "*/$(basename "$file")" | head -n1 | cut -d: -f1)
     cp "/usr/share/doc/$pkg/copyright" "$folder/licenses/$pkg.copyright"
