@@ -2,10 +2,12 @@
 // note into a stereo float buffer at kRate; nothing here reads the clock or
 // an unseeded random source, so the same calls always give the same samples.
 #pragma once
+#include "sound/sound.h"
+
 #include <cstdint>
 #include <vector>
 
-constexpr int kRate = 44100;
+constexpr int kRate = sound::rate;  // the rate the show plays at
 
 // Two channels of float samples, nominally within [-1, 1] before the final
 // normalisation.
