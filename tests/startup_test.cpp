@@ -95,7 +95,7 @@ TEST(Startup, MusicThreadThatCannotStartIsASoundFailure)
 
 // Classic SDL 1.2 is asked for X11 when no driver is named; sdl12-compat
 // (the compat stage) is left to choose; a driver the user names is kept.
-TEST(Startup, VideoDriverIsChosenOnlyForClassicSdl)
+TEST(Startup, VideoDriverIsADesktopOneUnlessNamed)
 {
     showdir unset;
     outcome r = unset.run({"-SDL_VIDEODRIVER"}, 60);
