@@ -43,6 +43,7 @@ dist=$root/dist
 runtime="libgl1 libglx-mesa0 libgl1-mesa-dri libasound2-plugins libx11-6 libxext6 libxrandr2
     libxrender1 libxcursor1 libxi6 libxfixes3 libxinerama1 libxxf86vm1"
 makers=""
+mkdir -p "$cache"
 for suite in bookworm trixie; do
     (makechroot "$cache/$suite" "$suite" $runtime >"$cache/$suite.make.log" 2>&1) &
     makers="$makers $!"
