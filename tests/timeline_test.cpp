@@ -6,6 +6,7 @@
 #include "image/image.h"
 #include "image/texture.h"
 #include "showframe.h"
+#include "support/mat4.h"
 
 #include <algorithm>
 #include <array>
@@ -341,41 +342,14 @@ extern "C" void glScalef(GLfloat x, GLfloat y, GLfloat z)
     real(x, y, z);
 }
 
-// Column-major 4x4 matrices, as GL keeps them, in double precision.
-using mat4 = std::array<double, 16>;
-
-static mat4 product(const mat4& a, const mat4& b)
-{
-    mat4 m{};
-    for (int c = 0; c < 4; c++)
-        for (int r = 0; r < 4; r++)
-            for (int k = 0; k < 4; k++)
-                m[c * 4 + r] += a[k * 4 + r] * b[c * 4 + k];
-    return m;
-}
-
-static mat4 moved(double x, double y, double z)
-{
-    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
-}
-
-// A turn of `degrees` about the x axis (axis 0) or the z axis (axis 2).
-static mat4 turned(double degrees, int axis)
-{
-    double c = std::cos(degrees * M_PI / 180), s = std::sin(degrees * M_PI / 180);
-    if (axis == 0)
-        return {1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1};
-    return {c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-}
-
 // Petal i of the chain at t: the chain turned 45 degrees about z, then
 // 75 degrees about x once more for every petal up to and including this
 // one, then moved out along its own parabola.
 static mat4 petalplace(const mat4& chain, int t, int i)
 {
-    mat4 m = product(chain, turned(45, 2));
+    mat4 m = product(chain, turned(45, 0, 0, 1));
     for (int k = 0; k <= i; k++)
-        m = product(m, turned(75, 0));
+        m = product(m, turned(75, 1, 0, 0));
     double u = (t - 7000) / 1000.0 - i, d = u - 0.5;
     return product(m, moved(-d * d / 1.5, u, 0));
 }
@@ -384,7 +358,7 @@ TEST_F(Sections, PetalTurnsAccumulateAlongTheChain)
 {
     // The bag section moves the chain to (0, 1, -5); the noise section
     // spins it by t / ((104000 - t) / 10) degrees about z: 33.3 at 80000.
-    for (auto [t, chain] : {std::pair<int, mat4>{9750, moved(0, 1, -5)}, {80000, turned(80000 / 2400.0, 2)}}) {
+    for (auto [t, chain] : {std::pair<int, mat4>{9750, moved(0, 1, -5)}, {80000, turned(80000 / 2400.0, 0, 0, 1)}}) {
         petalplaces.clear();
         render(t);
         int n = (t - 7000) / 500;
