@@ -1,0 +1,170 @@
+// The Windows sound device: waveOut, fed from a pipe.
+//
+// The music thread writes to demo::dsp as on Linux: here that stream is the
+// write end of an anonymous pipe (binary, unbuffered), so its fwrite calls
+// stay as they are and block while the pipe is full. A feeding thread reads
+// the other end and keeps a few waveOut buffers queued. What was written
+// and not yet played is demo::written minus the device's playback position,
+// which counts every byte since the device was opened.
+#include "sound/sound.h"
+
+#include "demo/demo.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <mmsystem.h>
+
+namespace sound {
+
+enum {
+    framebytes = 4,         // 16-bit stereo
+    buffers = 4,
+    bufferbytes = 8820,     // 50 ms each: 200 ms queued in all
+    pipebytes = 16384,
+    patience = 20,          // ms
+};
+
+static HWAVEOUT out;
+static HANDLE finished;             // set by waveOut as each buffer is played
+static int readend;                 // C library descriptor of the pipe's read end
+static WAVEHDR headers[buffers];
+static char data[buffers][bufferbytes];
+static std::atomic<bool> closing;
+// The last position the device reported, in bytes: what queued() falls
+// back on when a query fails.
+static std::atomic<std::uint32_t> played;
+
+// Reads at least `least` bytes into `to` (blocking), then waits up to
+// `patience` milliseconds for the pipe to give more, up to `most` in all.
+// Returns the count, or -1 once the pipe fails.
+static int readsome(char* to, int least, int most, int patience)
+{
+    int got = 0;
+    HANDLE pipe = reinterpret_cast<HANDLE>(_get_osfhandle(readend));
+    for (int waited = 0; got < most;) {
+        DWORD waiting = 0;
+        if (got >= least && PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)
+            && waiting == 0) {
+            if (waited++ == patience)
+                break;
+            Sleep(1);
+            continue;
+        }
+        int n = _read(readend, to + got, static_cast<unsigned>(most - got));
+        if (n <= 0)
+            return -1;
+        got += n;
+    }
+    return got;
+}
+
+// Feeding thread. Each buffer is filled whole: the music thread decodes
+// far faster than the device plays, so the pipe is never empty for long
+// but at the end of the soundtrack, whose last part goes out once the pipe
+// has stayed empty for `patience` ms. A buffer holds whole stereo frames:
+// a frame the pipe split is completed by a blocking read. While the process ends the pipe is only
+// drained, so a music thread blocked in fwrite, holding its stream's lock,
+// returns and does not hold up the C library's exit.
+static DWORD WINAPI feed(void*)
+{
+    for (int i = 0;; i = (i + 1) % buffers) {
+        WAVEHDR& h = headers[i];
+        while ((h.dwFlags & WHDR_PREPARED) && !(h.dwFlags & WHDR_DONE) && !closing.load())
+            WaitForSingleObject(finished, 50);
+        if (closing.load()) {
+            while (_read(readend, data[0], bufferbytes) > 0) {}
+            return 0;
+        }
+        if (h.dwFlags & WHDR_PREPARED)
+            waveOutUnprepareHeader(out, &h, sizeof h);
+        int n = readsome(data[i], framebytes, bufferbytes, patience);
+        if (n < 0)
+            return 0;
+        if (n % framebytes) {
+            int rest = readsome(data[i] + n, framebytes - n % framebytes, framebytes - n % framebytes, 0);
+            if (rest < 0)
+                return 0;
+            n += rest;
+        }
+        h = WAVEHDR();
+        h.lpData = data[i];
+        h.dwBufferLength = static_cast<DWORD>(n);
+        waveOutPrepareHeader(out, &h, sizeof h);
+        waveOutWrite(out, &h, sizeof h);
+    }
+}
+
+static void onexit()
+{
+    closing.store(true);
+    SetEvent(finished);
+}
+
+// Asks for exactly 16-bit stereo at 44100 Hz. Windows may convert the
+// stream for the hardware behind it; the position still counts the bytes
+// of this stream, so the clock keeps its rate.
+bool opendsp()
+{
+    WAVEFORMATEX format = {};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 2;
+    format.nSamplesPerSec = rate;
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = framebytes;
+    format.nAvgBytesPerSec = bytespersecond;
+    finished = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!finished)
+        return false;
+    if (waveOutOpen(&out, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(finished), 0,
+                    CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+        CloseHandle(finished);
+        return false;
+    }
+    int ends[2];
+    FILE* stream = nullptr;
+    if (_pipe(ends, pipebytes, _O_BINARY) != 0) {
+        waveOutClose(out);
+        return false;
+    }
+    readend = ends[0];
+    // Unbuffered: every piece reaches the pipe in the fwrite that
+    // demo::written then counts.
+    HANDLE feeder = nullptr;
+    if (!(stream = _fdopen(ends[1], "wb")) || setvbuf(stream, nullptr, _IONBF, 0) != 0
+        || !(feeder = CreateThread(nullptr, 0, feed, nullptr, 0, nullptr))) {
+        if (stream)
+            std::fclose(stream);
+        else
+            _close(ends[1]);
+        _close(ends[0]);
+        waveOutClose(out);
+        return false;
+    }
+    CloseHandle(feeder);
+    std::atexit(onexit);
+    demo::dsp = stream;
+    return true;
+}
+
+// The position in bytes. A driver that counts in samples is converted at
+// four bytes a frame; one that can tell neither keeps the last position,
+// never 0 queued, which would let the clock run ahead of the sound.
+std::uint32_t queued()
+{
+    std::uint32_t written = demo::written.load(std::memory_order_relaxed);
+    MMTIME t = {};
+    t.wType = TIME_BYTES;
+    if (waveOutGetPosition(out, &t, sizeof t) == MMSYSERR_NOERROR) {
+        if (t.wType == TIME_BYTES)
+            played.store(t.u.cb);
+        else if (t.wType == TIME_SAMPLES)
+            played.store(t.u.sample * framebytes);
+    }
+    std::uint32_t p = played.load();
+    return written > p ? written - p : 0;
+}
+
+}
