@@ -29,6 +29,7 @@ enum {
 
 static HWAVEOUT out;
 static HANDLE finished;             // set by waveOut as each buffer is played
+static HANDLE stopped;              // set by the feeding thread once it leaves the device
 static int readend;                 // C library descriptor of the pipe's read end
 static WAVEHDR headers[buffers];
 static char data[buffers][bufferbytes];
@@ -37,26 +38,31 @@ static std::atomic<bool> closing;
 // back on when a query fails.
 static std::atomic<std::uint32_t> played;
 
-// Reads at least `least` bytes into `to` (blocking), then waits up to
-// `patience` milliseconds for the pipe to give more, up to `most` in all.
-// Returns the count, or -1 once the pipe fails.
+// Reads into `to` until it has `most` bytes, or at least `least` and the
+// pipe has stayed empty for `patience` ms. Never blocks in a read, so the
+// thread always sees `closing`. Returns the count; -1 when the process is
+// ending or the pipe has failed.
 static int readsome(char* to, int least, int most, int patience)
 {
-    int got = 0;
     HANDLE pipe = reinterpret_cast<HANDLE>(_get_osfhandle(readend));
-    for (int waited = 0; got < most;) {
+    int got = 0;
+    for (int idle = 0; got < most;) {
         DWORD waiting = 0;
-        if (got >= least && PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)
-            && waiting == 0) {
-            if (waited++ == patience)
+        if (closing.load() || !PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr))
+            return -1;
+        if (waiting == 0) {
+            if (got >= least && idle >= patience)
                 break;
             Sleep(1);
+            idle++;
             continue;
         }
-        int n = _read(readend, to + got, static_cast<unsigned>(most - got));
+        unsigned want = static_cast<unsigned>(most - got);
+        int n = _read(readend, to + got, waiting < want ? waiting : want);
         if (n <= 0)
             return -1;
         got += n;
+        idle = 0;
     }
     return got;
 }
@@ -65,42 +71,59 @@ static int readsome(char* to, int least, int most, int patience)
 // far faster than the device plays, so the pipe is never empty for long
 // but at the end of the soundtrack, whose last part goes out once the pipe
 // has stayed empty for `patience` ms. A buffer holds whole stereo frames:
-// a frame the pipe split is completed by a blocking read. While the process ends the pipe is only
-// drained, so a music thread blocked in fwrite, holding its stream's lock,
-// returns and does not hold up the C library's exit.
+// a frame the pipe split is completed before it is queued.
+//
+// When the process ends (onexit), the thread stops touching the device,
+// says so, and from then on only drains the pipe: a music thread blocked
+// in fwrite, holding its stream's lock, returns and does not hold up the
+// C library's exit.
 static DWORD WINAPI feed(void*)
 {
     for (int i = 0;; i = (i + 1) % buffers) {
         WAVEHDR& h = headers[i];
         while ((h.dwFlags & WHDR_PREPARED) && !(h.dwFlags & WHDR_DONE) && !closing.load())
             WaitForSingleObject(finished, 50);
-        if (closing.load()) {
-            while (_read(readend, data[0], bufferbytes) > 0) {}
-            return 0;
+        int n = closing.load() ? -1 : readsome(data[i], framebytes, bufferbytes, patience);
+        if (n > 0 && n % framebytes) {
+            int rest = readsome(data[i] + n, framebytes - n % framebytes, framebytes - n % framebytes, 0);
+            n = rest < 0 ? -1 : n + rest;
         }
+        if (n < 0)
+            break;
         if (h.dwFlags & WHDR_PREPARED)
             waveOutUnprepareHeader(out, &h, sizeof h);
-        int n = readsome(data[i], framebytes, bufferbytes, patience);
-        if (n < 0)
-            return 0;
-        if (n % framebytes) {
-            int rest = readsome(data[i] + n, framebytes - n % framebytes, framebytes - n % framebytes, 0);
-            if (rest < 0)
-                return 0;
-            n += rest;
-        }
         h = WAVEHDR();
         h.lpData = data[i];
         h.dwBufferLength = static_cast<DWORD>(n);
         waveOutPrepareHeader(out, &h, sizeof h);
         waveOutWrite(out, &h, sizeof h);
     }
+    SetEvent(stopped);
+    HANDLE pipe = reinterpret_cast<HANDLE>(_get_osfhandle(readend));
+    for (;;) {
+        DWORD waiting = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr))
+            return 0;
+        if (waiting == 0)
+            Sleep(1);
+        else if (_read(readend, data[0], bufferbytes) <= 0)
+            return 0;
+    }
 }
 
+// Runs in exit(): the device is stopped and closed before the process
+// ends, so that no audio thread of the system is still busy with it.
 static void onexit()
 {
     closing.store(true);
     SetEvent(finished);
+    if (WaitForSingleObject(stopped, 1000) != WAIT_OBJECT_0)
+        return;
+    waveOutReset(out);
+    for (WAVEHDR& h : headers)
+        if (h.dwFlags & WHDR_PREPARED)
+            waveOutUnprepareHeader(out, &h, sizeof h);
+    waveOutClose(out);
 }
 
 // Asks for exactly 16-bit stereo at 44100 Hz. Windows may convert the
@@ -116,7 +139,8 @@ bool opendsp()
     format.nBlockAlign = framebytes;
     format.nAvgBytesPerSec = bytespersecond;
     finished = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!finished)
+    stopped = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!finished || !stopped)
         return false;
     if (waveOutOpen(&out, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(finished), 0,
                     CALLBACK_EVENT) != MMSYSERR_NOERROR) {
