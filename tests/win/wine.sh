@@ -28,12 +28,13 @@ removeprefix() {
 }
 
 # startshow FOLDER OUT [VAR=VALUE...]: starts FOLDER/demoplayer.exe from
-# FOLDER with its standard output in OUT and the variables added to the
-# environment; SHOW is its process (Wine runs the program in it).
+# FOLDER with its standard output in OUT (Wine's own messages in OUT.err)
+# and the variables added to the environment; SHOW is its process (Wine
+# runs the program in it).
 startshow() {
     _folder=$1 _out=$2
     shift 2
-    (cd "$_folder" && exec env "$@" "$WINE" ./demoplayer.exe >"$_out") &
+    (cd "$_folder" && exec env "$@" "$WINE" ./demoplayer.exe >"$_out" 2>"$_out.err") &
     SHOW=$!
 }
 
