@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <fcntl.h>
+#include <initializer_list>
 #include <io.h>
 #include <windows.h>
 #include <mmsystem.h>
@@ -128,7 +129,8 @@ static void onexit()
 
 // Asks for exactly 16-bit stereo at 44100 Hz. Windows may convert the
 // stream for the hardware behind it; the position still counts the bytes
-// of this stream, so the clock keeps its rate.
+// of this stream, so the clock keeps its rate. A refused device, or any
+// later step that fails, leaves nothing open behind it.
 bool opendsp()
 {
     WAVEFORMATEX format = {};
@@ -140,31 +142,31 @@ bool opendsp()
     format.nAvgBytesPerSec = bytespersecond;
     finished = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     stopped = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!finished || !stopped)
-        return false;
-    if (waveOutOpen(&out, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(finished), 0,
-                    CALLBACK_EVENT) != MMSYSERR_NOERROR) {
-        CloseHandle(finished);
-        return false;
-    }
-    int ends[2];
+    bool opened = finished && stopped
+        && waveOutOpen(&out, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(finished), 0,
+                       CALLBACK_EVENT) == MMSYSERR_NOERROR;
+    int ends[2] = {-1, -1};
     FILE* stream = nullptr;
-    if (_pipe(ends, pipebytes, _O_BINARY) != 0) {
-        waveOutClose(out);
-        return false;
-    }
-    readend = ends[0];
+    HANDLE feeder = nullptr;
     // Unbuffered: every piece reaches the pipe in the fwrite that
     // demo::written then counts.
-    HANDLE feeder = nullptr;
-    if (!(stream = _fdopen(ends[1], "wb")) || setvbuf(stream, nullptr, _IONBF, 0) != 0
-        || !(feeder = CreateThread(nullptr, 0, feed, nullptr, 0, nullptr))) {
+    if (opened && _pipe(ends, pipebytes, _O_BINARY) == 0 && (stream = _fdopen(ends[1], "wb"))
+        && setvbuf(stream, nullptr, _IONBF, 0) == 0) {
+        readend = ends[0];
+        feeder = CreateThread(nullptr, 0, feed, nullptr, 0, nullptr);
+    }
+    if (!feeder) {
         if (stream)
             std::fclose(stream);
-        else
+        else if (ends[1] >= 0)
             _close(ends[1]);
-        _close(ends[0]);
-        waveOutClose(out);
+        if (ends[0] >= 0)
+            _close(ends[0]);
+        if (opened)
+            waveOutClose(out);
+        for (HANDLE e : {finished, stopped})
+            if (e)
+                CloseHandle(e);
         return false;
     }
     CloseHandle(feeder);
