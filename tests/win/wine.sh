@@ -104,11 +104,12 @@ soundframes() {
 # has grown by 1616.67 units a second of that sound within 1 %, and is
 # never more than 0.2 s of sound ahead of the time since the device was
 # opened (Wine counts sound as played once the audio server has taken it,
-# which starts the clock about 80 ms ahead). The median of its per-second
-# rates against the machine's clock is printed too: on a busy machine
-# Wine's 100 ms of buffer in the audio server runs dry now and then, the
-# sink plays silence and the clock rightly waits, so that figure may be
-# lower without a fault.
+# which starts the clock about 80 ms ahead; that lead, still in the last
+# reading, makes the rate over 20 s read up to about 0.5 % high). The
+# median of its per-second rates against the machine's clock is printed
+# too: on a busy machine Wine's 100 ms of buffer in the audio server runs
+# dry now and then, the sink plays silence and the clock rightly waits,
+# so that figure may be lower without a fault.
 clockjudge() {
     awk -v frames="$2" '
         NR == 1 { t0 = $1 }
