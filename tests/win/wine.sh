@@ -19,11 +19,19 @@ makeprefix() {
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 }
 
-# removeprefix: ends what still runs in the prefix and deletes it.
+# removeprefix: ends what still runs in the prefix and deletes it, with
+# the folder its server left in /tmp (named after the prefix's device and
+# inode, in hexadecimal).
 removeprefix() {
     [ -n "${WINEPREFIX:-}" ] || return 0
     "$WINESERVER" -k 2>/dev/null || true
     "$WINESERVER" -w 2>/dev/null || true
+    _server=server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")
+    for _dir in /tmp/wine-*/"$_server"; do
+        [ -d "$_dir" ] || continue
+        rm -rf "$_dir"
+        rmdir "$(dirname "$_dir")" 2>/dev/null || true
+    done
     rm -rf "$(dirname "$WINEPREFIX")"
 }
 
