@@ -5,7 +5,7 @@
 # the null-sink audio server:
 #   frames    demoframe.exe against the native demorender --at, at clock
 #             values covering every section, the tube's opening and flashes
-#   clock     clockrun.exe over 12 s of sound through the null sink
+#   clock     clockrun.exe over 20 s, against the sound the null sink played
 #   endings   Escape held (10 runs), the window's close, Alt-F4
 #   failures  no soundtrack (redirected, and double-clicked: a message box),
 #             a damaged soundtrack, no audio server: the native bytes
