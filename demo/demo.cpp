@@ -67,7 +67,9 @@ void demo::init()
     // Every picture is decoded and mip-mapped before the music is opened.
     loadpictures();
 
-    musicfile = std::fopen(sound::soundtrack, "r");
+    // Binary: in text mode Windows' C library would turn CR LF byte pairs
+    // of the stream into LF and end it at the first 0x1A.
+    musicfile = std::fopen(sound::soundtrack, "rb");
     if (!musicfile)
         fail((std::string("fuck, fikk ikke \xE5pnet ikke ") + sound::soundtrack + ".").c_str());
     if (ov_open(musicfile, &music, nullptr, 0) != 0)

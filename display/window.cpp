@@ -24,13 +24,18 @@ window* w = nullptr;
 // up) hands the choice to SDL 2, which takes a list: Wayland first, then
 // X11 (XWayland, or an X desktop). Without the list SDL 2 would go on to
 // its off-screen driver when neither answers, and the show would play
-// where nobody sees it. A driver the user named is always kept.
+// where nobody sees it. A driver the user named is always kept. On Windows
+// SDL's own default, its windib driver, is the desktop: nothing to choose.
+#ifdef _WIN32
+void gl::choosedriver() {}
+#else
 void gl::choosedriver()
 {
     const SDL_version* v = SDL_Linked_Version();
     bool classic = SDL_VERSIONNUM(v->major, v->minor, v->patch) < SDL_VERSIONNUM(1, 2, 50);
     setenv("SDL_VIDEODRIVER", classic ? "x11" : "wayland,x11", 0);
 }
+#endif
 
 window::window()
 {

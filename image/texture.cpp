@@ -5,6 +5,12 @@
 #include <GL/glu.h>
 #include <cstdlib>
 
+// OpenGL 1.2's edge clamp. Windows' own GL header stops at 1.1; the drivers
+// behind it implement the value.
+#ifndef GL_CLAMP_TO_EDGE
+#define GL_CLAMP_TO_EDGE 0x812F
+#endif
+
 texture::texture(const unsigned char* data, int length, bool wrap)
 {
     // GL: turns 2D texturing on for the upload, leaves the new texture bound, turns texturing back off.

@@ -27,3 +27,9 @@ CAPTURE_PACKAGES="ffmpeg"
 # recorder and replayer, and the reference Vorbis decoder.
 TEST_PACKAGES="libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils libpulsedsp
     libx11-dev libxtst-dev apitrace vorbis-tools $CAPTURE_PACKAGES"
+# What the Windows build takes: the mingw-w64 cross-compilers (POSIX
+# threads) and tools, and what building Debian's source packages needs.
+WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+    binutils-mingw-w64-x86-64 cmake make dpkg-dev"
+# What running it here takes: Wine (64-bit alone, no i386 architecture).
+WINE_PACKAGES="wine64 wine"

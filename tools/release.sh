@@ -1,8 +1,9 @@
 #!/bin/sh
 # Makes the release in dist/: the portable Linux build (built in a Debian 11
-# chroot, so it runs with glibc 2.31 and later), the web site when the web
-# build succeeds, the 1080p60 video, README.txt and SHA256SUMS; and renders
-# the README's stills again (docs/stills). Needs root (debootstrap, chroot).
+# chroot, so it runs with glibc 2.31 and later), the web site and the
+# Windows program when their builds succeed, the 1080p60 video, README.txt
+# and SHA256SUMS; and renders the README's stills again (docs/stills).
+# Needs root (debootstrap, chroot).
 # The show is built from the last commit, not from uncommitted changes.
 # Chroots, sources and builds are kept in build-release/, so a second run
 # builds only what changed.
@@ -68,7 +69,17 @@ if [ -f web/build.sh ]; then
 fi
 echo "release: web site $web, $(since "$step")"
 
-# 3. The video and the stills, rendered on this machine by demorender.
+# 3. The Windows program, cross-built with mingw-w64 (win/build.sh of the
+# working tree, its libraries cached in build-win/deps), as a zip.
+step=$(date +%s)
+if sh tools/release-win.sh "$dist" "$version" >"$cache/win.log" 2>&1; then
+    win="included"
+else
+    win="not included (see build-release/win.log)"
+fi
+echo "release: Windows program $win, $(since "$step")"
+
+# 4. The video and the stills, rendered on this machine by demorender.
 step=$(date +%s)
 cmake -S "$source" -B "$cache/host" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
     -Wno-dev >/dev/null

@@ -21,31 +21,7 @@ NODE_PATH=/usr/share/nodejs
 export NODE_PATH
 emulator="/usr/bin/node;--no-experimental-fetch"
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-
-# Source packages come from the same archive and suite as the binaries,
-# signed by the same key (apt refuses one URI with two different keys).
-sources() {
-    list=/etc/apt/sources.list.d/demo-web-sources.list
-    if [ ! -e "$list" ]; then
-        echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
-            "http://deb.debian.org/debian bookworm main" | $sudo tee "$list" >/dev/null
-        $sudo apt-get update -qq
-    fi
-}
-
-# fetch PACKAGE: unpacks Debian's source package (patches applied) under
-# CACHE/src and prints its directory.
-fetch() {
-    dir=$(find "$cache/src" -maxdepth 1 -type d -name "$1-[0-9]*" | head -n1)
-    if [ -z "$dir" ]; then
-        sources
-        (cd "$cache/src" && apt-get source -qq -o APT::Sandbox::User=root "$1" >&2)
-        dir=$(find "$cache/src" -maxdepth 1 -type d -name "$1-[0-9]*" | head -n1)
-    fi
-    echo "$dir"
-}
+. "$(dirname "$0")/../tools/debsource.sh"
 
 # cmakebuild SOURCE BUILD [cmake options...]: a static build installed into
 # the prefix.

@@ -20,7 +20,7 @@ int main(int argc, char** argv)
 {
     if (argc != 3)
         return 2;
-    FILE* f = std::fopen(argv[1], "r");
+    FILE* f = std::fopen(argv[1], "rb");
     if (!f || ov_open(f, &demo::music, nullptr, 0) != 0)
         return 2;
     if (!sound::opendsp()) {

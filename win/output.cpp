@@ -1,0 +1,81 @@
+// Standard output of the Windows program, which has no console window.
+//
+// The show writes its messages to standard output, and tests read them
+// there: in binary mode, so "\n" stays one byte as on Linux. A viewer who
+// double-clicked the program has no standard output at all, so a start-up
+// failure would vanish with it. Then the program runs itself once more
+// with its output going into a pipe, waits for that run to end, shows what
+// it wrote in a message box when it failed, and ends with its status.
+// This runs before main (a static object's constructor): the show's own
+// code is the same on every platform.
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <string>
+#include <windows.h>
+
+namespace {
+
+bool hasoutput()
+{
+    HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+    return h && h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_UNKNOWN;
+}
+
+// The show's messages are ISO-8859-1, whose bytes are the first 256 code
+// points: widened one by one they read the same in any Windows code page.
+void showfailure(const std::string& text)
+{
+    std::wstring wide(text.begin(), text.end());
+    for (wchar_t& c : wide)
+        c = static_cast<unsigned char>(c);
+    MessageBoxW(nullptr, wide.c_str(), L"demoplayer", MB_OK | MB_ICONERROR);
+}
+
+// Returns only when this process is to run the show itself: when the
+// second run could not be started.
+void runwithoutput()
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readend, writeend;
+    if (!CreatePipe(&readend, &writeend, &inherit, 0))
+        return;
+    SetHandleInformation(readend, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdOutput = writeend;
+    start.hStdError = writeend;
+    PROCESS_INFORMATION run = {};
+    std::wstring command = GetCommandLineW();
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
+                        &run)) {
+        CloseHandle(readend);
+        CloseHandle(writeend);
+        return;
+    }
+    CloseHandle(writeend);
+    CloseHandle(run.hThread);
+    std::string text;
+    char buffer[512];
+    DWORD n;
+    while (ReadFile(readend, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        text.append(buffer, n);
+    WaitForSingleObject(run.hProcess, INFINITE);
+    DWORD status = 1;
+    GetExitCodeProcess(run.hProcess, &status);
+    if (status != 0 && !text.empty())
+        showfailure(text);
+    ExitProcess(status);
+}
+
+struct output {
+    output()
+    {
+        if (!hasoutput())
+            runwithoutput();
+        _setmode(_fileno(stdout), _O_BINARY);
+    }
+} setup;
+
+}
