@@ -13,7 +13,8 @@
 // before the click, and a sound device refused at the click gives it at
 // the click. No test may see a page error.
 //
-//   node tests/web/show.js   (under X, from the repository root, site at SITE_URL)
+//   node tests/web/show.js [WORDS]   (under X, from the repository root,
+//   site at SITE_URL; WORDS runs only the tests whose names hold them)
 'use strict';
 const assert = require('assert');
 const fs = require('fs');
@@ -226,6 +227,7 @@ async function main() {
   console.log(`show: ${await version(browser)}`);
   let failed = 0;
   for (const [name, test] of Object.entries(tests)) {
+    if (process.argv[2] && !name.includes(process.argv[2])) continue;
     let page;
     try {
       page = await test(browser);
