@@ -68,8 +68,9 @@ EM_JS(void, audiostart, (), {
 // Seconds of the soundtrack the output has played: the context time of
 // the sample now leaving the output, moved on by the time since that
 // reading. A context that cannot tell yet (no output timestamp) gives its
-// processing time. The last reading stays in Module.lastread (page time,
-// position, and the context's own time then), for the page's benchmarks.
+// processing time. The last reading stays in Module.lastread for the
+// page's benchmarks: page time (ms), the position, and the output
+// timestamp it came from (context time from the sound's start, page time).
 EM_JS(double, audioposition, (), {
     var audio = Module.audio;
     var stamp = audio.getOutputTimestamp ? audio.getOutputTimestamp() : {};
@@ -78,7 +79,7 @@ EM_JS(double, audioposition, (), {
         ? stamp.contextTime + (page - stamp.performanceTime) / 1000
         : audio.currentTime;
     var position = Math.max(0, now - Module.audiobegan);
-    Module.lastread = [page, position, audio.currentTime - Module.audiobegan];
+    Module.lastread = [page, position, (stamp.contextTime || 0) - Module.audiobegan, stamp.performanceTime || 0];
     return position;
 });
 
