@@ -73,6 +73,9 @@ const tests = {
     await sleep(300);
     assert.deepStrictEqual(await page.evaluate(() => [document.body.dataset.started || 'no', window.seen.length]),
       ['no', 0], 'the show started before the click');
+    // The whole soundtrack, to the show's end at clock 168000, is decoded.
+    const decoded = await page.evaluate(() => Module.pcmframes / 44100);
+    assert.ok(decoded >= 168000 / rate, `${decoded} s of sound decoded before the click`);
     await page.mouse.click(320, 240);
     await until(page, () => window.seen.length && window.seen[window.seen.length - 1][1] > 0, 180000);
     assert.ok(await page.evaluate(() => document.fullscreenElement !== null), 'not fullscreen after the click');
