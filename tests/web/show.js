@@ -132,7 +132,8 @@ const tests = {
     await sleep(500);
     await page.evaluate(() => document.exitFullscreen());
     assert.strictEqual(await exited(page, 60000), 0);
-    assert.deepStrictEqual(said(page), ['zOT!']);
+    // The console holds the program's output and nothing else.
+    assert.deepStrictEqual(page.lines, [{ type: 'log', text: 'zOT!' }]);
     return page;
   },
 
@@ -208,7 +209,8 @@ const tests = {
   },
 };
 
-// Status 1 and exactly `message`, on the page and in the console: before
+// Status 1 and exactly `message`, on the page and in the console (and
+// nothing else there): before
 // the page asks for a click, or `atclick`, after the click. `soundtrack`
 // replaces the site's (relay.js); `before` runs ahead of the page.
 async function failure(browser, message, { soundtrack, before, atclick = false }) {
@@ -218,7 +220,7 @@ async function failure(browser, message, { soundtrack, before, atclick = false }
   const status = await exited(page, 120000);
   if (faulty) faulty.close();
   assert.strictEqual(status, 1);
-  assert.deepStrictEqual(said(page), [message]);
+  assert.deepStrictEqual(page.lines, [{ type: 'log', text: message }]);
   assert.strictEqual(await text(page, '#messages'), message + '\n');
   const prompts = await page.evaluate(() => window.prompts);
   assert.strictEqual(prompts.includes('click to start'), atclick, `the prompts: ${prompts.join(' | ')}`);
