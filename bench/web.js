@@ -134,6 +134,15 @@ async function main() {
   row('clock error against the audio context\'s own output timestamps, p99, ms', quantile(error, 0.99).toFixed(3), '≤ 5');
   row('output position\'s step between frames against the context\'s, p99, ms', quantile(jitter, 0.99).toFixed(3), '≤ 1');
   row('clock steps back', String(back), '0');
+  // What the errors are made of: the longest stretch of page time over
+  // which the context's output stood still (a stalled output, while the
+  // page's reading went on extrapolating from its last timestamp).
+  let still = 0;
+  for (let i = 1, moved = sound.length && sound[0][2]; i < sound.length; i++) {
+    if (sound[i][4] !== sound[i - 1][4]) moved = sound[i][2];
+    still = Math.max(still, sound[i][2] - moved);
+  }
+  row('longest stretch the context\'s output stood still, ms', still.toFixed(0), '');
   const [first, last] = [stamps[0], stamps[stamps.length - 1]];
   row('sound played per second of page time (the context\'s timestamps)',
     ((last[1] - first[1]) / ((last[0] - first[0]) / 1000)).toFixed(4), '1');
