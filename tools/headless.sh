@@ -15,12 +15,13 @@ waitfor() {
     done
 }
 
-# startxvfb: a 640x480 virtual X server on a display number it picks itself;
-# exports DISPLAY and sets XPID, and returns once the server answers
-# (within 10 s, else the run stops).
+# startxvfb [WIDTHxHEIGHT]: a virtual X server, 640x480 unless a size is
+# given, on a display number it picks itself; exports DISPLAY and sets
+# XPID, and returns once the server answers (within 10 s, else the run
+# stops).
 startxvfb() {
     XVFB_DISPLAY_FILE=$(mktemp)
-    Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp -noreset >"$XVFB_DISPLAY_FILE" 2>/dev/null &
+    Xvfb -displayfd 1 -screen 0 "${1:-640x480}x24" -nolisten tcp -noreset >"$XVFB_DISPLAY_FILE" 2>/dev/null &
     XPID=$!
     if ! waitfor 100 test -s "$XVFB_DISPLAY_FILE"; then
         rm -f "$XVFB_DISPLAY_FILE"
@@ -38,8 +39,10 @@ startxvfb() {
     fi
 }
 
+# startheadless [WIDTHxHEIGHT]: both servers, the X server's screen as
+# startxvfb makes it.
 startheadless() {
-    startxvfb
+    startxvfb "${1:-}"
     XVFB_PID=$XPID
 
     XDG_RUNTIME_DIR=$(mktemp -d)

@@ -1,10 +1,12 @@
-// The show in a page: the same start-up as the native program, with the
-// main loop handed to the browser, which calls one turn of it per
-// animation frame. `--at T` draws the single frame at clock value T and
-// stops, as demorender --at does.
+// The show in a page: the same start-up as the native program, run while
+// the page loads, with the main loop handed to the browser, which calls one
+// turn of it per animation frame once the viewer has clicked. `--at T`
+// draws the single frame at clock value T and stops, as demorender --at
+// does.
 #include "demo/demo.h"
 #include "display/window.h"
 #include "scenes/gyrotube.h"
+#include "web/audio.h"
 
 #include <GL/gl.h>
 #include <cstdio>
@@ -14,10 +16,22 @@
 
 // The browser owns the loop: each turn is demo::step, and the turn that
 // ends the show prints the closing tag and ends the program as demo::run
-// does. The page may watch the frames: Module.onframe(clock) runs after
-// each, while the finished picture is still in the canvas's buffer.
+// does. Turns before the click draw nothing. A click after which the page
+// has no AudioContext is the sound device failing: the native message,
+// status 1. The page may watch the frames: Module.onframe(clock) runs
+// after each, while the finished picture is still in the canvas's buffer.
 static void turn()
 {
+    int audio = webaudio::state();
+    if (audio == 0)
+        return;
+    if (audio < 0) {
+        emscripten_cancel_main_loop();
+        std::puts("bleh. lyden fucka. \\: ");
+        delete w;
+        w = nullptr;
+        std::exit(1);
+    }
     bool done = demo::step();
     EM_ASM({ if (Module.onframe) Module.onframe($0); }, demo::time);
     if (!done)
@@ -69,8 +83,13 @@ int main(int argc, char** argv)
         render(at);
         return 0;
     }
+    // Everything up to the first frame happens now, the soundtrack decoded
+    // whole (web/sound.cpp lets the page draw its progress meanwhile); a
+    // failure ends the program before the click with its native message.
+    // Then the page asks for the click.
     demo::init();
     demo::done = false;
+    EM_ASM({ Module.onready(); });
     emscripten_set_main_loop(turn, 0, 1);
 }
 

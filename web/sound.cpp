@@ -1,39 +1,65 @@
 // The sound device in the page: WebAudio plays the decoded PCM, and the
 // clock is its output position.
 //
-// The music thread writes 16-bit stereo 44100 Hz PCM into demo::dsp, a
-// stream that keeps it in memory. At the first clock reading the whole
-// soundtrack goes to the page's AudioContext as one buffer and starts
-// playing. From then on the bytes played are the output position times
-// 176400 in whole frames, and queued() is what was written minus that, so
-// sound::time turns it into the same clock units, with the same hold, as
-// the native devices do.
+// The music thread writes 16-bit stereo 44100 Hz PCM into demo::dsp while
+// the page loads, before any click (web/thread.cpp runs it inside start-up).
+// Each write goes straight into an AudioBuffer, which needs no
+// AudioContext, so nothing is left to convert when the viewer clicks. The
+// page makes its AudioContext at the click (browsers start sound only
+// after one); at the first clock reading the buffer starts playing. From
+// then on the bytes played are the output position times 176400 in whole
+// frames, and queued() is what was written minus that, so sound::time
+// turns it into the same clock units, with the same hold, as the native
+// devices do.
 #include "sound/sound.h"
 
 #include "demo/demo.h"
+#include "web/audio.h"
 
 #include <cmath>
 #include <cstdio>
 #include <emscripten.h>
 #include <vector>
 
-// True when the page made an AudioContext (it may only after a click).
-EM_JS(int, audioready, (), { return Module.audio ? 1 : 0; });
+// True when the page can play decoded sound at all: it has WebAudio.
+EM_JS(int, audioexists, (), {
+    return typeof (window.AudioContext || window.webkitAudioContext) === 'function' &&
+        typeof AudioBuffer === 'function' ? 1 : 0;
+});
 
-// Hands `frames` stereo frames of 16-bit PCM to WebAudio and starts them
-// at once. The output position is counted from the moment the source was
-// scheduled.
-EM_JS(void, audiostart, (const short* pcm, int frames), {
-    var audio = Module.audio;
-    var buffer = audio.createBuffer(2, Math.max(frames, 1), 44100);
+// 0 before the click, 1 once the page made its AudioContext, -1 when the
+// page could not make one.
+EM_JS(int, audiostate, (), {
+    return Module.audio === undefined ? 0 : Module.audio ? 1 : -1;
+});
+
+// Appends `frames` stereo frames of 16-bit PCM to Module.pcm, an
+// AudioBuffer first made `expected` frames long (the stream's own count,
+// or 0 when it has none) and grown when a stream brings more.
+EM_JS(void, audiokeep, (const short* pcm, int frames, double expected), {
+    var buffer = Module.pcm, at = Module.pcmframes || 0;
+    if (!buffer || at + frames > buffer.length) {
+        var grown = new AudioBuffer({ numberOfChannels: 2, sampleRate: 44100,
+            length: Math.max(at + frames, expected, buffer ? 2 * buffer.length : 44100) });
+        for (var c = 0; buffer && c < 2; c++)
+            grown.copyToChannel(buffer.getChannelData(c).subarray(0, at), c);
+        Module.pcm = buffer = grown;
+    }
     var left = buffer.getChannelData(0), right = buffer.getChannelData(1);
     var samples = HEAP16.subarray(pcm >> 1, (pcm >> 1) + frames * 2);
     for (var i = 0; i < frames; i++) {
-        left[i] = samples[2 * i] / 32768;
-        right[i] = samples[2 * i + 1] / 32768;
+        left[at + i] = samples[2 * i] / 32768;
+        right[at + i] = samples[2 * i + 1] / 32768;
     }
+    Module.pcmframes = at + frames;
+});
+
+// Starts the decoded sound at once on the page's AudioContext. The output
+// position is counted from the moment the source was scheduled.
+EM_JS(void, audiostart, (), {
+    var audio = Module.audio;
     var source = audio.createBufferSource();
-    source.buffer = buffer;
+    source.buffer = Module.pcm || audio.createBuffer(2, 1, 44100);
     source.connect(audio.destination);
     Module.audiobegan = audio.currentTime;
     source.start(Module.audiobegan);
@@ -42,8 +68,9 @@ EM_JS(void, audiostart, (const short* pcm, int frames), {
 // Seconds of the soundtrack the output has played: the context time of
 // the sample now leaving the output, moved on by the time since that
 // reading. A context that cannot tell yet (no output timestamp) gives its
-// processing time. The last reading stays in Module.lastread, page time
-// and position, for the page's benchmarks.
+// processing time. The last reading stays in Module.lastread for the
+// page's benchmarks: page time (ms), the position, and the output
+// timestamp it came from (context time from the sound's start, page time).
 EM_JS(double, audioposition, (), {
     var audio = Module.audio;
     var stamp = audio.getOutputTimestamp ? audio.getOutputTimestamp() : {};
@@ -52,43 +79,68 @@ EM_JS(double, audioposition, (), {
         ? stamp.contextTime + (page - stamp.performanceTime) / 1000
         : audio.currentTime;
     var position = Math.max(0, now - Module.audiobegan);
-    Module.lastread = [page, position];
+    Module.lastread = [page, position, (stamp.contextTime || 0) - Module.audiobegan, stamp.performanceTime || 0];
     return position;
 });
 
 namespace sound {
 
-static std::vector<char> pcm;
-static bool playing;
+static std::vector<char> part;  // bytes short of a whole frame
+static double lastyield;        // page time of the last yield, ms
 
+// The decoder's writes: whole frames go to the AudioBuffer. About every
+// 40 ms of decoding the page gets the share decoded so far and a turn of
+// its own, so it keeps drawing while the soundtrack is decoded.
 static ssize_t keep(void*, const char* bytes, size_t count)
 {
-    pcm.insert(pcm.end(), bytes, bytes + count);
+    part.insert(part.end(), bytes, bytes + count);
+    int frames = static_cast<int>(part.size() / 4);
+    double expected = static_cast<double>(ov_pcm_total(&demo::music, -1));
+    audiokeep(reinterpret_cast<const short*>(part.data()), frames, expected > 0 ? expected : 0);
+    part.erase(part.begin(), part.begin() + frames * 4);
+    double now = emscripten_get_now();
+    if (now - lastyield >= 40) {
+        double decoded = demo::written.load(std::memory_order_relaxed) / 4.0;
+        EM_ASM({ if (Module.ondecode) Module.ondecode($0); },
+               expected > 0 ? std::fmin(1, decoded / expected) : 0);
+        emscripten_sleep(0);
+        lastyield = emscripten_get_now();
+    }
     return static_cast<ssize_t>(count);
 }
 
 bool opendsp()
 {
-    if (!audioready())
+    if (!audioexists())
         return false;
     demo::dsp = fopencookie(nullptr, "w", {nullptr, keep, nullptr, nullptr});
     if (!demo::dsp)
         return false;
     setvbuf(demo::dsp, nullptr, _IONBF, 0);
+    lastyield = emscripten_get_now();
     return true;
 }
 
 std::uint32_t queued()
 {
+    static bool playing;
     if (!playing) {
         playing = true;
-        audiostart(reinterpret_cast<const short*>(pcm.data()), static_cast<int>(pcm.size() / 4));
-        std::vector<char>().swap(pcm);
+        audiostart();
     }
     std::uint32_t written = demo::written.load(std::memory_order_relaxed);
     double frames = std::floor(audioposition() * rate);
     double played = std::fmin(frames * 4, written);
     return written - static_cast<std::uint32_t>(played);
+}
+
+}
+
+namespace webaudio {
+
+int state()
+{
+    return audiostate();
 }
 
 }

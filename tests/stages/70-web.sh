@@ -1,18 +1,20 @@
 #!/bin/sh
 # The show in a browser: builds the site (web/build.sh) and, from the same
 # sources, the native demorender in build-webref; serves the site on a free
-# port and drives Debian's Chromium headless through playwright-core
-# (tests/web, installed by npm from its lock file): single frames against
-# the native ones, the start gesture, the clock, Escape, leaving
-# fullscreen, the failure messages, then the whole show once.
+# port and drives Debian's Chromium (headless) and then Firefox ESR (in a
+# window) through puppeteer-core (tests/web, installed by npm from its lock
+# file), one browser at a time: single frames against the native ones, the
+# start gesture and the time to the first frame, the clock, Escape,
+# leaving fullscreen, the failure messages, then the whole show once.
 #
 # Run by test.sh --full with its X and audio servers; run alone, it starts
-# its own (demorender needs X).
+# its own (demorender needs X). Firefox's window gets an X server of its
+# own, larger than the show's 640x480 one that demorender draws on.
 set -eu
 cd "$(dirname "$0")/../.."
 began=$(date +%s)
 . tools/packages.sh
-need chromium $BUILD_PACKAGES $RUN_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils pulseaudio
+need chromium firefox-esr xdotool $BUILD_PACKAGES $RUN_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils pulseaudio
 command -v npm >/dev/null || need nodejs npm
 
 sh web/build.sh
@@ -23,18 +25,28 @@ echo "web stage: built in $(($(date +%s) - began)) s"
 
 . tools/headless.sh
 own=
+server=
+windowx=
+cleanup() {
+    for pid in $server $windowx; do
+        kill "$pid" 2>/dev/null || true
+    done
+    [ -z "$own" ] || stopheadless
+}
+trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ] || [ -z "${XDG_RUNTIME_DIR:-}" ]; then
     startheadless
     own=yes
 fi
+shown=$DISPLAY
+startxvfb 1280x1024
+WEB_DISPLAY=$DISPLAY
+windowx=$XPID
+DISPLAY=$shown
+export DISPLAY WEB_DISPLAY
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 -m http.server -b 127.0.0.1 -d build-web/site "$port" >/dev/null 2>&1 &
 server=$!
-cleanup() {
-    kill "$server" 2>/dev/null || true
-    [ -z "$own" ] || stopheadless
-}
-trap cleanup EXIT
 until python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/')" 2>/dev/null; do
     sleep 0.2
 done
@@ -43,10 +55,12 @@ SITE_URL="http://127.0.0.1:$port/"
 DEMORENDER=build-webref/demorender
 export SITE_URL DEMORENDER
 status=0
-for test in frames show whole; do
-    step=$(date +%s)
-    node "tests/web/$test.js" || status=1
-    echo "web stage: $test $(($(date +%s) - step)) s"
+for browser in chromium firefox; do
+    for test in frames show whole; do
+        step=$(date +%s)
+        WEB_BROWSER=$browser node "tests/web/$test.js" || status=1
+        echo "web stage: $browser $test $(($(date +%s) - step)) s"
+    done
 done
 echo "web stage: $(($(date +%s) - began)) s"
 exit $status

@@ -214,7 +214,7 @@ if [ -f "$zip" ]; then
     until python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/')" 2>/dev/null; do
         sleep 0.2
     done
-    (cd tests/web && [ -d node_modules/playwright-core ] || npm ci --no-audit --no-fund >/dev/null)
+    (cd tests/web && [ -d node_modules/puppeteer-core ] || npm ci --no-audit --no-fund >/dev/null)
     SITE_URL="http://127.0.0.1:$port/" DEMORENDER=$cache/host/demorender node tests/web/show.js ||
         fail "the web archive fails the browser test"
     echo "release stage: web archive passes the browser test, $(since "$step")"

@@ -1,34 +1,95 @@
-// Shared by the web tests and benchmarks: Debian's Chromium driven by
-// playwright-core (which never downloads a browser of its own), the page
-// at a fixed 640x480 viewport, and what the page says.
+// Shared by the web tests and benchmarks: Debian's Chromium or Firefox ESR
+// driven by puppeteer-core (which never downloads a browser of its own),
+// the page at a fixed 640x480 viewport, and what the page says.
+//
+// WEB_BROWSER picks the engine: chromium (the default) runs headless with
+// SwiftShader's WebGL; firefox has no WebGL headless, so it gets a window
+// on the X display in WEB_DISPLAY (default DISPLAY), which must be larger
+// than its 800x700 window, and draws through Mesa's llvmpipe.
 'use strict';
 const { execFileSync } = require('child_process');
 const fs = require('fs');
-const { chromium } = require('playwright-core');
+const puppeteer = require('puppeteer-core');
 
 const site = process.env.SITE_URL || 'http://127.0.0.1:8000/';
+const engine = process.env.WEB_BROWSER || 'chromium';
+if (!['chromium', 'firefox'].includes(engine)) throw new Error(`WEB_BROWSER=${engine}: chromium or firefox`);
+const display = process.env.WEB_DISPLAY || process.env.DISPLAY;
 
-// Software WebGL through SwiftShader; no network chatter. `gesture`: the
-// test clicks, so autoplay stays as a viewer's browser has it.
-async function launch({ gesture = true } = {}) {
-  const args = ['--headless', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-    '--no-first-run', '--disable-quic'];
-  if (!gesture) args.push('--autoplay-policy=no-user-gesture-required');
-  return chromium.launch({ executablePath: '/usr/bin/chromium', args });
+async function launch() {
+  if (engine === 'firefox') {
+    return puppeteer.launch({
+      browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false,
+      args: ['--width=800', '--height=700'], env: { ...process.env, DISPLAY: display },
+      // Fullscreen at once, without the notice over the page.
+      extraPrefsFirefox: {
+        'full-screen-api.warning.timeout': 0,
+        'full-screen-api.transition-duration.enter': '0 0',
+        'full-screen-api.transition-duration.leave': '0 0',
+      },
+    });
+  }
+  return puppeteer.launch({
+    browser: 'chrome', executablePath: '/usr/bin/chromium', headless: true,
+    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--no-first-run', '--disable-quic'],
+  });
 }
 
-// A page that records its console lines and uncaught errors.
-async function open(browser, query = '') {
-  const page = await browser.newPage({ viewport: { width: 640, height: 480 } });
+// The browser's name and version, e.g. "chromium 156.0.8078.129".
+async function version(browser) {
+  return `${engine} ${(await browser.version()).replace(/^[^/]*\//, '')}`;
+}
+
+// A page of `width` x `height` that records its console lines, uncaught
+// errors, every text its prompt shows (window.prompts) and the clicks it
+// has seen (window.clicks); `before` runs in it before any of the page's
+// scripts.
+async function newpage(browser, { width = 640, height = 480, before } = {}) {
+  const page = await browser.newPage();
+  await page.setViewport({ width, height });
   page.lines = [];
   page.errors = [];
   page.on('console', (m) => page.lines.push({ type: m.type(), text: m.text() }));
-  page.on('pageerror', (e) => page.errors.push(String(e)));
-  page.opened = Date.now();
-  await page.goto(site + query);
+  page.on('pageerror', (e) => page.errors.push(String(e.message || e)));
+  await page.evaluateOnNewDocument(() => {
+    window.clicks = 0;
+    document.addEventListener('click', () => { window.clicks++; }, true);
+    window.prompts = [];
+    new MutationObserver(() => {
+      const p = document.getElementById('prompt');
+      if (p && window.prompts[window.prompts.length - 1] !== p.textContent) window.prompts.push(p.textContent);
+    }).observe(document, { subtree: true, childList: true, characterData: true });
+  });
+  if (before) await page.evaluateOnNewDocument(before);
   return page;
 }
+
+async function open(browser, query = '', options = {}) {
+  const page = await newpage(browser, options);
+  page.opened = Date.now();
+  await page.goto((options.site || site) + query);
+  return page;
+}
+
+// Waits until `predicate(arg)` holds in the page; a timeout names the text
+// the page shows and what it said.
+async function until(page, predicate, timeout, arg) {
+  try {
+    await page.waitForFunction(predicate, { timeout, polling: 100 }, arg);
+  } catch (e) {
+    const prompt = await text(page, '#prompt').catch(() => '?');
+    throw new Error(`waited ${timeout} ms for ${predicate}; the page says "${prompt}"; ` +
+      `console: ${JSON.stringify(page.lines || [])}; errors: ${JSON.stringify(page.errors || [])}`);
+  }
+}
+
+function text(page, selector) {
+  return page.$eval(selector, (e) => e.textContent);
+}
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // The program's own output lines: console.log, in order.
 function said(page) {
@@ -37,14 +98,36 @@ function said(page) {
 
 // Waits until the program has ended; its exit status.
 async function exited(page, timeout) {
-  try {
-    await page.waitForFunction(() => document.body.dataset.exit !== undefined, null, { timeout });
-  } catch (e) {
-    const prompt = await page.textContent('#prompt').catch(() => '?');
-    throw new Error(`the program did not end in ${timeout} ms; the page says "${prompt}"; ` +
-      `console: ${JSON.stringify(page.lines || [])}; errors: ${JSON.stringify(page.errors || [])}`);
-  }
+  await until(page, () => document.body.dataset.exit !== undefined, timeout);
   return Number(await page.evaluate(() => document.body.dataset.exit));
+}
+
+// The viewer clicks at (x, y). Firefox's driver now and then never
+// reports a click done (input.performActions timed out, twice among some
+// forty clicks on a loaded machine, each sending the page fullscreen), so
+// the click counts as done once the page has seen it, whichever comes
+// first; a click the page never sees fails after a minute.
+async function click(page, x, y) {
+  const seen = await page.evaluate(() => window.clicks);
+  const sent = page.mouse.click(x, y);
+  sent.catch(() => {});
+  await Promise.race([sent, until(page, (n) => window.clicks > n, 60000, seen)]);
+}
+
+// The viewer presses Escape. Chromium's key input reaches the page, and
+// the key is held until released(), as the program reads the key's state.
+// Firefox's does not reach a fullscreen page (nor Firefox's own leaving of
+// fullscreen): there a real key on the window's display leaves fullscreen,
+// as a viewer's Escape does, which ends the show.
+async function escape(page) {
+  if (engine === 'firefox')
+    execFileSync('xdotool', ['key', 'Escape'], { env: { ...process.env, DISPLAY: display } });
+  else
+    await page.keyboard.down('Escape');
+}
+
+async function released(page) {
+  if (engine !== 'firefox') await page.keyboard.up('Escape');
 }
 
 // Mean absolute difference per channel (0..255) and the number of pixels
@@ -76,7 +159,7 @@ async function compare(page, a, b, far) {
     }
     const n = p.width * p.height;
     return { mean: sum.map((s) => s / n), distant, pixels: n };
-  }, [a.toString('base64'), b.toString('base64'), far]);
+  }, [Buffer.from(a).toString('base64'), Buffer.from(b).toString('base64'), far]);
 }
 
 // The native program's frame at clock t, as a PNG (under X, from the
@@ -87,4 +170,7 @@ function nativeframe(t, file) {
   return fs.readFileSync(file);
 }
 
-module.exports = { launch, open, said, exited, compare, nativeframe, site };
+module.exports = {
+  engine, launch, version, newpage, open, until, text, sleep, said, exited, click, escape, released,
+  compare, nativeframe, site,
+};

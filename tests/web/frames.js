@@ -1,10 +1,11 @@
 // The page's single frames (index.html?at=T, a screenshot of the 640x480
-// viewport) against the native program's (demorender --at T --png) at
-// clock values covering every section of the timeline, the tube scene's
-// opening, the blur pass and both stretches of flashes. SwiftShader and
-// llvmpipe rasterise a few edge pixels differently: a frame passes when
-// the mean difference of every channel is at most 1/255 and at most
-// 0.05 % of its pixels differ by more than 24 in any channel.
+// viewport), in the browser WEB_BROWSER names, against the native
+// program's (demorender --at T --png) at clock values covering every
+// section of the timeline, the tube scene's opening, the blur pass and
+// both stretches of flashes. SwiftShader and llvmpipe rasterise a few edge
+// pixels differently: a frame passes when the mean difference of every
+// channel is at most 1/255 and at most 0.05 % of its pixels differ by
+// more than 24 in any channel.
 //
 //   DEMORENDER=build-webref/demorender node tests/web/frames.js   (under X,
 //   from the repository root, with the site served at SITE_URL)
@@ -12,7 +13,7 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { launch, open, exited, compare, nativeframe } = require('./browser');
+const { launch, version, open, exited, compare, nativeframe } = require('./browser');
 
 const clocks = [
   [1000, 'the blur pass, before the tube opens: black'],
@@ -34,14 +35,15 @@ const clocks = [
 
 async function main() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
-  const browser = await launch({ gesture: false });
+  const browser = await launch();
+  console.log(`frames: ${await version(browser)}`);
   const judge = await browser.newPage();
   let failed = 0;
   for (const [t, what] of clocks) {
     const reference = nativeframe(t, path.join(dir, `${t}.png`));
     const page = await open(browser, `?at=${t}`);
     const status = await exited(page, 180000);
-    const shot = await page.screenshot();
+    const shot = Buffer.from(await page.screenshot());
     const r = await compare(judge, reference, shot, 24);
     const ok = status === 0 && r.mean && r.mean.every((m) => m <= 1) && r.distant <= r.pixels * 0.0005 &&
       page.errors.length === 0;
