@@ -153,6 +153,12 @@ void flush()
                             indices.data(), GL_STREAM_DRAW);
     emscripten_glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()),
                               GL_UNSIGNED_SHORT, nullptr);
+    gl.cleared = false;
+    discard();
+}
+
+void discard()
+{
     vertices.clear();
     indices.clear();
 }
@@ -189,9 +195,23 @@ static drawstate current()
     return d;
 }
 
+// A draw that cannot change what is seen: blended with destination factor
+// one and without a depth test (so without depth writes), from a black
+// texture, which GL_MODULATE makes every fragment's colour black. It would
+// add zero to each colour and change only alpha, which the canvas does not
+// have (its context has no alpha channel).
+static bool addsnothing(const drawstate& d)
+{
+    return d.blend && d.blenddst == GL_ONE && !d.depthtest && d.texturing && black(d.texture);
+}
+
+// The vertices of a draw that adds nothing are not kept: glVertex and
+// glEnd see a pair that is not open.
 void begin(GLenum mode)
 {
     drawstate d = current();
+    if (addsnothing(d))
+        return;
     if (!indices.empty() && (std::memcmp(&d, &batched, sizeof d) != 0 ||
                              vertices.size() / floatspervertex > maxvertices / 2))
         flush();
