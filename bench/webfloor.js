@@ -18,9 +18,12 @@ const { launch } = require('../tests/web/browser');
 //   blur pass: the stretched noise picture, cleared before it is seen;
 //     the corner cleared, copied, the window cleared, five blur layers.
 //   noise picture: the noise picture stretched (3, 2).
-//   bag: the bag, scaled (0.7, 1); the petals are a few thousand pixels.
+//   bag: the bag, scaled (0.7, 1); the petals, lit and untextured, are
+//     left out (they cover up to a tenth of the canvas).
 //   photos: the bottle (1, 2) or the snapshot (1, 1), half the time each.
-//   turning noise: the noise picture as before, turned; the petal chain.
+//   turning noise: the noise picture as before, turned; the petal chain
+//     is left out: as it turns through the eye its petals cover anything
+//     from none of the canvas to all of it, several times over.
 //   bottle: the bottle one unit further away, under about 53 glow
 //     sprites of 0.1 by 0.1 on average.
 //   closing spin: two noise pictures at about (3, 2), one plane: the
