@@ -70,7 +70,7 @@ static void quad()
     glEnd();
 }
 
-class Layer : public ::testing::Test {
+class WebLayer : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -86,7 +86,7 @@ protected:
 };
 
 // Drawn once, twice, or not at all: what the clear after a batch covers.
-TEST_F(Layer, ABatchIsDrawnUnlessAClearOfColourAndDepthWipesIt)
+TEST_F(WebLayer, ABatchIsDrawnUnlessAClearOfColourAndDepthWipesIt)
 {
     quad();
     quad();
@@ -136,7 +136,7 @@ static void addlayers(GLuint texture)
     glFlush();
 }
 
-TEST_F(Layer, LayersAddingABlackCopyAreLeftOutOnlyWhenNothingElseCounts)
+TEST_F(WebLayer, LayersAddingABlackCopyAreLeftOutOnlyWhenNothingElseCounts)
 {
     GLuint c;
     glGenTextures(1, &c);
