@@ -103,9 +103,9 @@ void glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha)
     emscripten_glClearColor(red, green, blue, alpha);
 }
 
-// A clear reaches every pixel (there is no scissor or write mask). One of
-// colour and depth together leaves nothing of a batch not yet drawn, which
-// writes no stencil: the batch is forgotten instead.
+// A clear reaches every pixel (there is no scissor or write mask). A clear
+// of colour and depth together leaves nothing of a batch not yet drawn
+// (batches write no stencil), so that batch is forgotten instead.
 void glClear(GLbitfield mask)
 {
     const GLbitfield both = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
