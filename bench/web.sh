@@ -3,7 +3,8 @@
 # a free port, and runs bench/web.js in Debian's Chromium (headless,
 # SwiftShader) and then in Firefox ESR (in a window, llvmpipe): in each,
 # RUNS page starts (default 3) for the start-up times, and one whole show
-# for the frame rates and the clock figures. Firefox's window and sound
+# for the frame rates and the clock figures, each section's rate against
+# its floor (bench/webfloor.js). Firefox's window and sound
 # go to a private virtual X server (1280x1024) and a private audio server
 # with a null sink. Prints a table per browser; never fails because the
 # machine is slow.

@@ -1,6 +1,6 @@
 // Immediate mode: vertices gathered between glBegin and glEnd, turned into
-// indexed triangles in eye coordinates, and drawn in batches by one shader
-// program that does the fixed-function lighting and texturing.
+// indexed triangles in eye coordinates, and drawn in batches by shader
+// programs that do the fixed-function lighting and texturing.
 #include "layer.h"
 
 #include <cstdio>
@@ -49,16 +49,24 @@ void main() {
 }
 )";
 
-static const char* fragmentshader = R"(
+// Untextured and textured: two programs rather than one that branches on
+// a uniform, since a software rasteriser may run both ways of a branch for
+// every pixel.
+static const char* fragmentshaders[2] = {R"(
 precision highp float;
-uniform bool texturing;
+varying vec4 shade;
+void main() {
+    gl_FragColor = shade;
+}
+)", R"(
+precision highp float;
 uniform sampler2D picture;
 varying vec4 shade;
 varying vec2 coord;
 void main() {
-    gl_FragColor = texturing ? shade * texture2D(picture, coord) : shade;
+    gl_FragColor = shade * texture2D(picture, coord);
 }
-)";
+)"};
 
 static std::vector<float> vertices;
 static std::vector<std::uint16_t> indices;
@@ -67,12 +75,17 @@ static GLenum primitive;
 static std::size_t first;      // the current primitive's first vertex
 static bool inside;
 
-static GLuint program, buffers[2];
 enum { uprojection, ulighting, ucolormaterial, ulights, ulightposition, ulightambient,
-       ulightdiffuse, uambient, udiffuse, utexturing, upicture, uniformcount };
-static GLint uniforms[uniformcount];
+       ulightdiffuse, uambient, udiffuse, upicture, uniformcount };
 static const char* uniformnames[] = {"projection", "lighting", "colormaterial", "lights",
-    "lightposition", "lightambient", "lightdiffuse", "ambient", "diffuse", "texturing", "picture"};
+    "lightposition", "lightambient", "lightdiffuse", "ambient", "diffuse", "picture"};
+struct program {
+    GLuint name;
+    GLint uniforms[uniformcount];   // -1 for one the program does not have
+};
+static program programs[2];         // untextured, textured
+static const program* used;
+static GLuint buffers[2];
 
 static GLuint compile(GLenum kind, const char* source)
 {
@@ -91,17 +104,23 @@ static GLuint compile(GLenum kind, const char* source)
 
 static void setup()
 {
-    program = emscripten_glCreateProgram();
-    emscripten_glAttachShader(program, compile(GL_VERTEX_SHADER, vertexshader));
-    emscripten_glAttachShader(program, compile(GL_FRAGMENT_SHADER, fragmentshader));
-    const char* attributes[] = {"position", "normal", "color", "texcoord"};
-    for (GLuint i = 0; i < 4; i++)
-        emscripten_glBindAttribLocation(program, i, attributes[i]);
-    emscripten_glLinkProgram(program);
-    emscripten_glUseProgram(program);
-    for (int i = 0; i <= upicture; i++)
-        uniforms[i] = emscripten_glGetUniformLocation(program, uniformnames[i]);
-    emscripten_glUniform1i(uniforms[upicture], 0);
+    GLuint vertex = compile(GL_VERTEX_SHADER, vertexshader);
+    for (int textured = 0; textured < 2; textured++) {
+        program& p = programs[textured];
+        p.name = emscripten_glCreateProgram();
+        emscripten_glAttachShader(p.name, vertex);
+        emscripten_glAttachShader(p.name, compile(GL_FRAGMENT_SHADER, fragmentshaders[textured]));
+        const char* attributes[] = {"position", "normal", "color", "texcoord"};
+        for (GLuint i = 0; i < 4; i++)
+            emscripten_glBindAttribLocation(p.name, i, attributes[i]);
+        emscripten_glLinkProgram(p.name);
+        emscripten_glUseProgram(p.name);
+        for (int i = 0; i < uniformcount; i++)
+            p.uniforms[i] = emscripten_glGetUniformLocation(p.name, uniformnames[i]);
+        if (textured)
+            emscripten_glUniform1i(p.uniforms[upicture], 0);
+    }
+    used = &programs[1];
     emscripten_glGenBuffers(2, buffers);
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
     emscripten_glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
@@ -128,9 +147,14 @@ void flush()
 {
     if (indices.empty())
         return;
-    if (!program)
+    if (!used)
         setup();
     const drawstate& d = batched;
+    if (used != &programs[d.texturing]) {
+        used = &programs[d.texturing];
+        emscripten_glUseProgram(used->name);
+    }
+    const GLint* uniforms = used->uniforms;
     capability(GL_BLEND, d.blend);
     capability(GL_DEPTH_TEST, d.depthtest);
     emscripten_glBlendFunc(d.blendsrc, d.blenddst);
@@ -138,7 +162,6 @@ void flush()
     emscripten_glUniformMatrix4fv(uniforms[uprojection], 1, GL_FALSE, d.projection);
     emscripten_glUniform1i(uniforms[ulighting], d.lighting);
     emscripten_glUniform1i(uniforms[ucolormaterial], d.colormaterial);
-    emscripten_glUniform1i(uniforms[utexturing], d.texturing);
     emscripten_glUniform1i(uniforms[ulights], d.lights);
     if (d.lights) {
         emscripten_glUniform4fv(uniforms[ulightposition], d.lights, &d.lightposition[0][0]);
@@ -153,6 +176,12 @@ void flush()
                             indices.data(), GL_STREAM_DRAW);
     emscripten_glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()),
                               GL_UNSIGNED_SHORT, nullptr);
+    gl.cleared = false;
+    discard();
+}
+
+void discard()
+{
     vertices.clear();
     indices.clear();
 }
@@ -189,9 +218,23 @@ static drawstate current()
     return d;
 }
 
+// A draw that cannot change what is seen: blended with destination factor
+// one and without a depth test (so without depth writes), from a black
+// texture, which GL_MODULATE makes every fragment's colour black. It would
+// add zero to each colour and change only alpha, which the canvas does not
+// have (its context has no alpha channel).
+static bool addsnothing(const drawstate& d)
+{
+    return d.blend && d.blenddst == GL_ONE && !d.depthtest && d.texturing && black(d.texture);
+}
+
+// The vertices of a draw that adds nothing are not kept: glVertex and
+// glEnd see a pair that is not open.
 void begin(GLenum mode)
 {
     drawstate d = current();
+    if (addsnothing(d))
+        return;
     if (!indices.empty() && (std::memcmp(&d, &batched, sizeof d) != 0 ||
                              vertices.size() / floatspervertex > maxvertices / 2))
         flush();

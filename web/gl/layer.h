@@ -51,6 +51,11 @@ struct state {
     float normalmatrix[9];
     bool normalstale;
     GLint packalignment;
+    float clearcolor[4];                // as glClearColor gave it, clamped
+    // The colour buffer holds nothing but `clearedto` everywhere: set by a
+    // clear of it, unset by the next draw that reaches WebGL.
+    bool cleared;
+    float clearedto[4];
 };
 
 extern state gl;
@@ -61,7 +66,10 @@ const float* modelview();
 void multiply(const float* m);  // top() = top() * m
 void updatenormalmatrix();      // from the model-view, when stale
 void flush();                   // draws the batch
+void discard();                 // forgets the batch undrawn
 bool complete(GLuint texture);  // has an image
+// Every texel the texture can be sampled at has red, green and blue 0.
+bool black(GLuint texture);
 
 // glBegin .. glEnd, in batch.cpp.
 void begin(GLenum mode);

@@ -96,13 +96,28 @@ void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 
 void glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha)
 {
+    float c[4] = {red, green, blue, alpha};
+    for (float& v : c)
+        v = v < 0 ? 0 : v > 1 ? 1 : v;
+    std::memcpy(gl.clearcolor, c, sizeof c);
     emscripten_glClearColor(red, green, blue, alpha);
 }
 
+// A clear reaches every pixel (there is no scissor or write mask). A clear
+// of colour and depth together leaves nothing of a batch not yet drawn
+// (batches write no stencil), so that batch is forgotten instead.
 void glClear(GLbitfield mask)
 {
-    flush();
+    const GLbitfield both = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
+    if ((mask & both) == both)
+        discard();
+    else
+        flush();
     emscripten_glClear(mask);
+    if (mask & GL_COLOR_BUFFER_BIT) {
+        gl.cleared = true;
+        std::memcpy(gl.clearedto, gl.clearcolor, sizeof gl.clearedto);
+    }
 }
 
 void glFlush(void)

@@ -6,21 +6,43 @@
 
 namespace webgl {
 
-// Which names have an image at level 0. A texture without one is
-// incomplete and draws as if texturing were off, as in GL; WebGL would
-// sample it as black.
-static std::vector<bool> filled;
+// What is known of each name's images. A texture without an image at
+// level 0 is incomplete and draws as if texturing were off, as in GL;
+// WebGL would sample it as black. A level 0 copied from a colour buffer
+// that held only black is black; an image given at any other level may be
+// sampled too and is never known, so such a texture is never black.
+struct images {
+    bool filled, black, levels;
+};
+static std::vector<images> known;
+
+static images& of(GLuint texture)
+{
+    if (texture >= known.size())
+        known.resize(texture + 1);
+    return known[texture];
+}
 
 bool complete(GLuint texture)
 {
-    return texture < filled.size() && filled[texture];
+    return texture < known.size() && known[texture].filled;
 }
 
-static void fill(GLuint texture)
+bool black(GLuint texture)
 {
-    if (texture >= filled.size())
-        filled.resize(texture + 1);
-    filled[texture] = true;
+    return complete(texture) && known[texture].black && !known[texture].levels;
+}
+
+// An image at `level` of the bound texture; `isblack`: known to be black.
+static void fill(GLint level, bool isblack)
+{
+    images& i = of(gl.bound);
+    if (level == 0) {
+        i.filled = true;
+        i.black = isblack;
+    } else {
+        i.levels = true;
+    }
 }
 
 // The base format of a GL 1.x internal format: 3 and 4 components are
@@ -52,7 +74,7 @@ void glBindTexture(GLenum target, GLuint texture)
 }
 
 // Uploads go to the bound texture straight away, so a pending batch that
-// samples the old image is drawn first.
+// samples the old image is drawn first (and a copy sees what it drew).
 static void select()
 {
     flush();
@@ -68,8 +90,7 @@ void glTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei widt
     GLenum base = baseformat(internalformat);
     emscripten_glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     emscripten_glTexImage2D(target, level, base, width, height, border, format, type, pixels);
-    if (level == 0)
-        fill(gl.bound);
+    fill(level, false);
 }
 
 void glTexParameteri(GLenum target, GLenum pname, GLint param)
@@ -88,8 +109,8 @@ void glCopyTexImage2D(GLenum target, GLint level, GLenum internalformat, GLint x
     select();
     emscripten_glCopyTexImage2D(target, level, baseformat(internalformat), x, y, width, height,
                                 border);
-    if (level == 0)
-        fill(gl.bound);
+    const float* c = gl.clearedto;
+    fill(level, gl.cleared && c[0] == 0 && c[1] == 0 && c[2] == 0);
 }
 
 // Every mode draws as GL_MODULATE: colour times texel.

@@ -3,8 +3,10 @@
  * This header stands in for <GL/gl.h> in the web build (its folder comes
  * first on the include path), so the show's sources compile unchanged.
  * Every call below follows the OpenGL 1.x semantics for the cases listed;
- * the layer keeps the fixed-function state itself and draws through one
- * shader program.
+ * the layer keeps the fixed-function state itself and draws through two
+ * shader programs (untextured and textured). What cannot change the
+ * picture is not drawn: a batch that a clear of colour and depth wipes
+ * before it is drawn, and draws that add black (see batch.cpp).
  *
  * Covered:
  * - Immediate mode: glBegin/glEnd with GL_TRIANGLES, GL_TRIANGLE_STRIP,
