@@ -10,7 +10,7 @@
 const fs = require('fs');
 const zlib = require('zlib');
 const path = require('path');
-const { launch, version, newpage, until, exited, click, escape, released, site } = require('../tests/web/browser');
+const { launch, version, newpage, until, exited, escape, released, site } = require('../tests/web/browser');
 
 const sections = [[0, 1700, 'blur pass (black)'], [1700, 7000, 'noise picture'], [7000, 40000, 'bag and petals'],
   [40000, 72000, 'photos and flashes'], [72000, 104000, 'turning noise and long chain'],
@@ -43,7 +43,7 @@ async function watched(browser) {
   });
   await page.goto(site);
   await until(page, () => window.marks.ready, 60000);
-  await click(page, 320, 240);
+  await page.mouse.click(320, 240);
   return page;
 }
 

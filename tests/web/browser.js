@@ -43,9 +43,8 @@ async function version(browser) {
 }
 
 // A page of `width` x `height` that records its console lines, uncaught
-// errors, every text its prompt shows (window.prompts) and the clicks it
-// has seen (window.clicks); `before` runs in it before any of the page's
-// scripts.
+// errors, and every text its prompt shows (window.prompts); `before` runs
+// in it before any of the page's scripts.
 async function newpage(browser, { width = 640, height = 480, before } = {}) {
   const page = await browser.newPage();
   await page.setViewport({ width, height });
@@ -54,8 +53,6 @@ async function newpage(browser, { width = 640, height = 480, before } = {}) {
   page.on('console', (m) => page.lines.push({ type: m.type(), text: m.text() }));
   page.on('pageerror', (e) => page.errors.push(String(e.message || e)));
   await page.evaluateOnNewDocument(() => {
-    window.clicks = 0;
-    document.addEventListener('click', () => { window.clicks++; }, true);
     window.prompts = [];
     new MutationObserver(() => {
       const p = document.getElementById('prompt');
@@ -100,18 +97,6 @@ function said(page) {
 async function exited(page, timeout) {
   await until(page, () => document.body.dataset.exit !== undefined, timeout);
   return Number(await page.evaluate(() => document.body.dataset.exit));
-}
-
-// The viewer clicks at (x, y). Firefox's driver now and then never
-// reports a click done (input.performActions timed out, twice among some
-// forty clicks on a loaded machine, each sending the page fullscreen), so
-// the click counts as done once the page has seen it, whichever comes
-// first; a click the page never sees fails after a minute.
-async function click(page, x, y) {
-  const seen = await page.evaluate(() => window.clicks);
-  const sent = page.mouse.click(x, y);
-  sent.catch(() => {});
-  await Promise.race([sent, until(page, (n) => window.clicks > n, 60000, seen)]);
 }
 
 // The viewer presses Escape. Chromium's key input reaches the page, and
@@ -171,6 +156,6 @@ function nativeframe(t, file) {
 }
 
 module.exports = {
-  engine, launch, version, newpage, open, until, text, sleep, said, exited, click, escape, released,
+  engine, launch, version, newpage, open, until, text, sleep, said, exited, escape, released,
   compare, nativeframe, site,
 };

@@ -21,7 +21,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const {
-  launch, version, open, until, text, sleep, said, exited, click, escape, released, compare, nativeframe,
+  launch, version, open, until, text, sleep, said, exited, escape, released, compare, nativeframe,
 } = require('./browser');
 const { relay } = require('./relay');
 
@@ -33,7 +33,7 @@ async function ready(page) {
 
 async function clicked(page) {
   await ready(page);
-  await click(page, 320, 240);
+  await page.mouse.click(320, 240);
 }
 
 // Records (time, clock, audio context time) after every frame, and the
@@ -76,7 +76,7 @@ const tests = {
     // The whole soundtrack, to the show's end at clock 168000, is decoded.
     const decoded = await page.evaluate(() => Module.pcmframes / 44100);
     assert.ok(decoded >= 168000 / rate, `${decoded} s of sound decoded before the click`);
-    await click(page, 320, 240);
+    await page.mouse.click(320, 240);
     await until(page, () => window.seen.length && window.seen[window.seen.length - 1][1] > 0, 180000);
     assert.ok(await page.evaluate(() => document.fullscreenElement !== null), 'not fullscreen after the click');
     const first = await page.evaluate(() => window.seen[0][0] - window.clickedat);
@@ -160,7 +160,7 @@ const tests = {
     }
     // Wide: full height, 4:3 wide, centred; tall: full width, centred.
     assert.deepStrictEqual(boxes.map(([, b]) => b), [[167, 0, 667, 500], [0, 220, 480, 360]]);
-    await click(page, 240, 400);
+    await page.mouse.click(240, 400);
     await until(page, () => document.body.dataset.started === '1', 180000);
     await escape(page);
     assert.strictEqual(await exited(page, 60000), 0);
