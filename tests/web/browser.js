@@ -121,6 +121,32 @@ async function released(page) {
   if (engine !== 'firefox') await page.keyboard.up('Escape');
 }
 
+// The audio context's own account of its output, from the output
+// timestamps the page's clock readings came from (Module.lastread's last
+// two: a sample's context time, and the page time it left the output):
+// `stamps`, [page time, context time] each once in page time order, and
+// at(t), the context time at page time t between the two stamps around it
+// (undefined outside them).
+function account(readings) {
+  const stamps = [], seen = new Set();
+  for (const [context, page] of readings) {
+    if (page > 0 && !seen.has(page)) stamps.push([page, context]);
+    seen.add(page);
+  }
+  stamps.sort((a, b) => a[0] - b[0]);
+  function at(t) {
+    let low = 0, high = stamps.length - 1;
+    if (high < 1 || t < stamps[0][0] || t >= stamps[high][0]) return undefined;
+    while (high - low > 1) {
+      const mid = (low + high) >> 1;
+      if (stamps[mid][0] <= t) low = mid; else high = mid;
+    }
+    const [p0, c0] = stamps[low], [p1, c1] = stamps[high];
+    return c0 + (c1 - c0) * (t - p0) / (p1 - p0);
+  }
+  return { stamps, at };
+}
+
 // Mean absolute difference per channel (0..255) and the number of pixels
 // differing by more than `far` in some channel, of two same-sized PNGs,
 // decoded by the browser itself.
@@ -163,5 +189,5 @@ function nativeframe(t, file) {
 
 module.exports = {
   engine, launch, version, newpage, open, until, text, sleep, said, exited, escape, released,
-  compare, nativeframe, site,
+  account, compare, nativeframe, site,
 };

@@ -4,10 +4,11 @@
 // (a generous bound: the benchmark measures it), then ten seconds of the
 // show on the WebAudio clock, which must advance at 1616.67 units per
 // second of played sound (within 0.5 %, against the audio context's own
-// time: a fake output without a sound card falls behind real time on a
-// loaded machine, and the show follows the sound, not the wall clock),
-// never step back, and drive the picture (three frames read back as drawn
-// match the native frames at their clock values); Escape ends the show
+// output timestamps: a fake output without a sound card falls behind real
+// time on a loaded machine, and stands still now and then, and the show
+// follows the sound, not the wall clock), never step back, and drive the
+// picture (three frames read back as drawn match the native frames at
+// their clock values); Escape ends the show
 // with "zOT!", leaving fullscreen ends it too; a missing or damaged
 // soundtrack, no sound or no WebGL gives the native program's message,
 // before the click, and a sound device refused at the click gives it at
@@ -21,7 +22,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const {
-  launch, version, open, until, text, sleep, said, exited, escape, released, compare, nativeframe,
+  launch, version, open, until, text, sleep, said, exited, escape, released, account, compare, nativeframe,
 } = require('./browser');
 const { relay } = require('./relay');
 
@@ -36,7 +37,8 @@ async function clicked(page) {
   await page.mouse.click(320, 240);
 }
 
-// Records (time, clock, audio context time) after every frame, and the
+// Records (time, clock, audio context time, and the reading of the output
+// position the clock came from: Module.lastread) after every frame, and the
 // time of the click; `grab` clock values ask for the first frame at or
 // past each to be read back as a PNG.
 async function watch(page, grab) {
@@ -45,7 +47,7 @@ async function watch(page, grab) {
     window.grabbed = [];
     document.addEventListener('click', () => { window.clickedat = performance.now(); }, true);
     Module.onframe = (clock) => {
-      window.seen.push([performance.now(), clock, Module.audio.currentTime * 1000]);
+      window.seen.push([performance.now(), clock, Module.audio.currentTime * 1000, ...(Module.lastread || [0, 0, 0, 0])]);
       if (!grab.length || clock < grab[0]) return;
       grab.shift();
       const gl = Module.ctx, rgba = new Uint8Array(640 * 480 * 4);
@@ -97,8 +99,10 @@ const tests = {
     for (let i = 1; i < seen.length; i++)
       assert.ok(seen[i][1] >= seen[i - 1][1], `the clock stepped back: ${seen[i - 1][1]} -> ${seen[i][1]}`);
     // From the first second of sound on: least-squares slopes of the clock
-    // over the audio context's time and over the page's.
-    const moving = seen.filter(([, c]) => c > 0);
+    // over the sound the context says its output had played at each
+    // reading (its output timestamps, interpolated) and over page time.
+    const { at } = account(seen.map((f) => [f[5], f[6]]));
+    const moving = seen.filter(([, c, , t]) => c > 0 && at(t) !== undefined).map((f) => [f[0], f[1], at(f[3]) * 1000]);
     const span = moving.filter(([t]) => t >= moving[0][0] + 1000);
     const n = span.length;
     function slope(x) {
