@@ -11,7 +11,7 @@
 const fs = require('fs');
 const zlib = require('zlib');
 const path = require('path');
-const { launch, version, newpage, until, exited, escape, released, site } = require('../tests/web/browser');
+const { launch, version, newpage, until, exited, escape, released, account, site } = require('../tests/web/browser');
 const webfloor = require('./webfloor');
 
 const sections = [[0, 1700, 'blur pass (black)'], [1700, 7000, 'noise picture'], [7000, 40000, 'bag and petals'],
@@ -58,30 +58,6 @@ async function firstframe(browser) {
   await released(page);
   await page.close();
   return m;
-}
-
-// The context's own account of its output: the output timestamps the
-// readings came from (a sample's context time and the page time it left
-// the output), each once, in page time order; and the context time at
-// page time t, between the two stamps around it (undefined past the last).
-function account(frames) {
-  const stamps = [], seen = new Set();
-  for (const [, , , , context, page] of frames) {
-    if (page > 0 && !seen.has(page)) stamps.push([page, context]);
-    seen.add(page);
-  }
-  stamps.sort((a, b) => a[0] - b[0]);
-  function at(t) {
-    let low = 0, high = stamps.length - 1;
-    if (high < 1 || t < stamps[0][0] || t >= stamps[high][0]) return undefined;
-    while (high - low > 1) {
-      const mid = (low + high) >> 1;
-      if (stamps[mid][0] <= t) low = mid; else high = mid;
-    }
-    const [p0, c0] = stamps[low], [p1, c1] = stamps[high];
-    return c0 + (c1 - c0) * (t - p0) / (p1 - p0);
-  }
-  return { stamps, at };
 }
 
 async function main() {
@@ -134,7 +110,7 @@ async function main() {
   // the truncation to whole units, the hold, and the reading's
   // extrapolation from the last timestamp. The step of the output
   // position between frames against the context's own step. Steps back.
-  const { stamps, at } = account(frames);
+  const { stamps, at } = account(frames.map((f) => [f[4], f[5]]));
   const sound = frames.filter(([, c, t, p]) => c > 0 && p > 0 && at(t) !== undefined);
   const error = sound.map(([, c, t]) => Math.abs(at(t) * 1000 - c / rate * 1000));
   const jitter = [];

@@ -21,8 +21,14 @@ async function launch() {
     return puppeteer.launch({
       browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false,
       args: ['--width=800', '--height=700'], env: { ...process.env, DISPLAY: display },
-      // Fullscreen at once, without the notice over the page.
+      // Fullscreen at once, without the notice over the page, and within
+      // the window: no window manager on the display takes the window
+      // itself fullscreen, and Firefox now and then waits for one with its
+      // main thread busy, every driver call hanging (three times in some
+      // fifteen runs on a loaded machine). The page's fullscreen is the
+      // same to it either way.
       extraPrefsFirefox: {
+        'full-screen-api.ignore-widgets': true,
         'full-screen-api.warning.timeout': 0,
         'full-screen-api.transition-duration.enter': '0 0',
         'full-screen-api.transition-duration.leave': '0 0',
@@ -43,9 +49,8 @@ async function version(browser) {
 }
 
 // A page of `width` x `height` that records its console lines, uncaught
-// errors, every text its prompt shows (window.prompts) and the clicks it
-// has seen (window.clicks); `before` runs in it before any of the page's
-// scripts.
+// errors, and every text its prompt shows (window.prompts); `before` runs
+// in it before any of the page's scripts.
 async function newpage(browser, { width = 640, height = 480, before } = {}) {
   const page = await browser.newPage();
   await page.setViewport({ width, height });
@@ -54,8 +59,6 @@ async function newpage(browser, { width = 640, height = 480, before } = {}) {
   page.on('console', (m) => page.lines.push({ type: m.type(), text: m.text() }));
   page.on('pageerror', (e) => page.errors.push(String(e.message || e)));
   await page.evaluateOnNewDocument(() => {
-    window.clicks = 0;
-    document.addEventListener('click', () => { window.clicks++; }, true);
     window.prompts = [];
     new MutationObserver(() => {
       const p = document.getElementById('prompt');
@@ -102,18 +105,6 @@ async function exited(page, timeout) {
   return Number(await page.evaluate(() => document.body.dataset.exit));
 }
 
-// The viewer clicks at (x, y). Firefox's driver now and then never
-// reports a click done (input.performActions timed out, twice among some
-// forty clicks on a loaded machine, each sending the page fullscreen), so
-// the click counts as done once the page has seen it, whichever comes
-// first; a click the page never sees fails after a minute.
-async function click(page, x, y) {
-  const seen = await page.evaluate(() => window.clicks);
-  const sent = page.mouse.click(x, y);
-  sent.catch(() => {});
-  await Promise.race([sent, until(page, (n) => window.clicks > n, 60000, seen)]);
-}
-
 // The viewer presses Escape. Chromium's key input reaches the page, and
 // the key is held until released(), as the program reads the key's state.
 // Firefox's does not reach a fullscreen page (nor Firefox's own leaving of
@@ -128,6 +119,32 @@ async function escape(page) {
 
 async function released(page) {
   if (engine !== 'firefox') await page.keyboard.up('Escape');
+}
+
+// The audio context's own account of its output, from the output
+// timestamps the page's clock readings came from (Module.lastread's last
+// two: a sample's context time, and the page time it left the output):
+// `stamps`, [page time, context time] each once in page time order, and
+// at(t), the context time at page time t between the two stamps around it
+// (undefined outside them).
+function account(readings) {
+  const stamps = [], seen = new Set();
+  for (const [context, page] of readings) {
+    if (page > 0 && !seen.has(page)) stamps.push([page, context]);
+    seen.add(page);
+  }
+  stamps.sort((a, b) => a[0] - b[0]);
+  function at(t) {
+    let low = 0, high = stamps.length - 1;
+    if (high < 1 || t < stamps[0][0] || t >= stamps[high][0]) return undefined;
+    while (high - low > 1) {
+      const mid = (low + high) >> 1;
+      if (stamps[mid][0] <= t) low = mid; else high = mid;
+    }
+    const [p0, c0] = stamps[low], [p1, c1] = stamps[high];
+    return c0 + (c1 - c0) * (t - p0) / (p1 - p0);
+  }
+  return { stamps, at };
 }
 
 // Mean absolute difference per channel (0..255) and the number of pixels
@@ -171,6 +188,6 @@ function nativeframe(t, file) {
 }
 
 module.exports = {
-  engine, launch, version, newpage, open, until, text, sleep, said, exited, click, escape, released,
-  compare, nativeframe, site,
+  engine, launch, version, newpage, open, until, text, sleep, said, exited, escape, released,
+  account, compare, nativeframe, site,
 };

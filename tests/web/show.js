@@ -4,10 +4,11 @@
 // (a generous bound: the benchmark measures it), then ten seconds of the
 // show on the WebAudio clock, which must advance at 1616.67 units per
 // second of played sound (within 0.5 %, against the audio context's own
-// time: a fake output without a sound card falls behind real time on a
-// loaded machine, and the show follows the sound, not the wall clock),
-// never step back, and drive the picture (three frames read back as drawn
-// match the native frames at their clock values); Escape ends the show
+// output timestamps: a fake output without a sound card falls behind real
+// time on a loaded machine, and stands still now and then, and the show
+// follows the sound, not the wall clock), never step back, and drive the
+// picture (three frames read back as drawn match the native frames at
+// their clock values); Escape ends the show
 // with "zOT!", leaving fullscreen ends it too; a missing or damaged
 // soundtrack, no sound or no WebGL gives the native program's message,
 // before the click, and a sound device refused at the click gives it at
@@ -21,7 +22,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const {
-  launch, version, open, until, text, sleep, said, exited, click, escape, released, compare, nativeframe,
+  launch, version, open, until, text, sleep, said, exited, escape, released, account, compare, nativeframe,
 } = require('./browser');
 const { relay } = require('./relay');
 
@@ -33,10 +34,11 @@ async function ready(page) {
 
 async function clicked(page) {
   await ready(page);
-  await click(page, 320, 240);
+  await page.mouse.click(320, 240);
 }
 
-// Records (time, clock, audio context time) after every frame, and the
+// Records (time, clock, audio context time, and the reading of the output
+// position the clock came from: Module.lastread) after every frame, and the
 // time of the click; `grab` clock values ask for the first frame at or
 // past each to be read back as a PNG.
 async function watch(page, grab) {
@@ -45,7 +47,7 @@ async function watch(page, grab) {
     window.grabbed = [];
     document.addEventListener('click', () => { window.clickedat = performance.now(); }, true);
     Module.onframe = (clock) => {
-      window.seen.push([performance.now(), clock, Module.audio.currentTime * 1000]);
+      window.seen.push([performance.now(), clock, Module.audio.currentTime * 1000, ...(Module.lastread || [0, 0, 0, 0])]);
       if (!grab.length || clock < grab[0]) return;
       grab.shift();
       const gl = Module.ctx, rgba = new Uint8Array(640 * 480 * 4);
@@ -76,7 +78,7 @@ const tests = {
     // The whole soundtrack, to the show's end at clock 168000, is decoded.
     const decoded = await page.evaluate(() => Module.pcmframes / 44100);
     assert.ok(decoded >= 168000 / rate, `${decoded} s of sound decoded before the click`);
-    await click(page, 320, 240);
+    await page.mouse.click(320, 240);
     await until(page, () => window.seen.length && window.seen[window.seen.length - 1][1] > 0, 180000);
     assert.ok(await page.evaluate(() => document.fullscreenElement !== null), 'not fullscreen after the click');
     const first = await page.evaluate(() => window.seen[0][0] - window.clickedat);
@@ -97,8 +99,10 @@ const tests = {
     for (let i = 1; i < seen.length; i++)
       assert.ok(seen[i][1] >= seen[i - 1][1], `the clock stepped back: ${seen[i - 1][1]} -> ${seen[i][1]}`);
     // From the first second of sound on: least-squares slopes of the clock
-    // over the audio context's time and over the page's.
-    const moving = seen.filter(([, c]) => c > 0);
+    // over the sound the context says its output had played at each
+    // reading (its output timestamps, interpolated) and over page time.
+    const { at } = account(seen.map((f) => [f[5], f[6]]));
+    const moving = seen.filter(([, c, , t]) => c > 0 && at(t) !== undefined).map((f) => [f[0], f[1], at(f[3]) * 1000]);
     const span = moving.filter(([t]) => t >= moving[0][0] + 1000);
     const n = span.length;
     function slope(x) {
@@ -160,7 +164,7 @@ const tests = {
     }
     // Wide: full height, 4:3 wide, centred; tall: full width, centred.
     assert.deepStrictEqual(boxes.map(([, b]) => b), [[167, 0, 667, 500], [0, 220, 480, 360]]);
-    await click(page, 240, 400);
+    await page.mouse.click(240, 400);
     await until(page, () => document.body.dataset.started === '1', 180000);
     await escape(page);
     assert.strictEqual(await exited(page, 60000), 0);

@@ -7,7 +7,7 @@
 //   node tests/web/whole.js   (site at SITE_URL)
 'use strict';
 const assert = require('assert');
-const { launch, version, open, until, said, exited, click } = require('./browser');
+const { launch, version, open, until, said, exited } = require('./browser');
 
 const bounds = [1700, 7000, 40000, 72000, 104000, 136000, 168000];
 
@@ -21,7 +21,7 @@ async function main() {
     Module.onframe = (clock) => window.seen.push(clock);
   });
   const began = Date.now();
-  await click(page, 320, 240);
+  await page.mouse.click(320, 240);
   // 104 s of sound; a loaded machine's fake audio output runs slower.
   const status = await exited(page, 400000);
   const seconds = (Date.now() - began) / 1000;
