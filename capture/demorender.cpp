@@ -10,7 +10,6 @@
 #include "capture/progress.h"
 #include "demo/demo.h"
 #include "display/window.h"
-#include "scenes/gyrotube.h"
 #include "sound/sound.h"
 
 #include <SDL/SDL.h>
@@ -38,35 +37,12 @@ static void onsignal(int signal)
     std::exit(1);
 }
 
-static std::int32_t frameclock;
-
 // The frame the show presented last, read back at its swap.
 static unsigned char frame[framebytes];
 
 static void keepframe()
 {
     gl::readframe(frame);
-}
-
-static std::int32_t chosenclock()
-{
-    return frameclock;
-}
-
-// The show at clock t, into `frame`. Its one memory of earlier frames is
-// the blur pass, which the tube scene ends in the first frame at or after
-// its opening; a clock that starts past the opening gets that frame first,
-// unseen, so each frame is the one a viewer whose clock went through every
-// earlier value would see. At the opening itself that first frame is the
-// one shown.
-static void render(std::int32_t t)
-{
-    if (t > gyrotube::opens && demo::blur) {
-        frameclock = gyrotube::opens;
-        demo::frame();
-    }
-    frameclock = t;
-    demo::frame();
 }
 
 static void checksoundtrack()
@@ -99,7 +75,8 @@ static void checkwritable(const std::string& path)
     unlink(partial.c_str());
 }
 
-// The show's own window and start-up, minus sound, with the clock ours.
+// The show's own window and start-up, minus sound; demo::frameat sets the
+// clock of each frame.
 static void openshow()
 {
     gl::choosedriver();
@@ -111,7 +88,6 @@ static void openshow()
     demo::blur = true;
     demo::loadpictures();
     demo::makeobjects();
-    demo::clock = chosenclock;
     gl::presenting = keepframe;
 }
 
@@ -166,7 +142,7 @@ int main(int argc, char** argv)
     progress shown(end - first);
     std::int64_t n = first;
     for (; n < end && !stopsignal; n++) {
-        render(o.single ? o.at : clockof(n, o.fps));
+        demo::frameat(o.single ? o.at : clockof(n, o.fps));
         if (!ffmpeg.write(frame))
             break;
         watchwindow();

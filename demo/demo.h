@@ -55,4 +55,16 @@ public:
     [[noreturn]] static void run();
     [[noreturn]] static void quit();
     static void frame();        // one frame; main thread
+
+    // The frame a viewer whose clock went through every earlier value
+    // would see at clock value t, for renderers that pick their moments (a
+    // video, a still, a test). The show's one memory of earlier frames is
+    // the blur pass, which the tube scene ends in the first frame at or
+    // after gyrotube::opens: while it is still on and t is past the
+    // opening, the opening frame is drawn and presented first, unseen, then
+    // the frame at t. Clock values must not go back from call to call (a
+    // frame before the opening drawn after it has no blur pass). Needs
+    // loadpictures() and makeobjects(); demo::clock reads t during the call
+    // and is as it was afterwards. Main thread.
+    static void frameat(std::int32_t t);
 };

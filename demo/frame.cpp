@@ -1,10 +1,12 @@
-// One frame: clock, flash, start, light, timeline section, blur pass, present.
+// One frame: clock, flash, start, light, timeline section, blur pass, present;
+// and the frame at a chosen clock value.
 #include "demo/demo.h"
 #include "demo/timeline.h"
 
 #include "display/window.h"
 #include "fx/light.h"
 #include "fx/radialblur.h"
+#include "scenes/gyrotube.h"
 #include "scenes/scene.h"
 
 #include <GL/gl.h>
@@ -49,4 +51,25 @@ void demo::frame()
     blurpass();
     gl::finishframe();
     gl::swap();
+}
+
+// The clock frameat() gives frame() while it draws.
+static std::int32_t chosen;
+
+static std::int32_t chosenclock()
+{
+    return chosen;
+}
+
+void demo::frameat(std::int32_t t)
+{
+    std::int32_t (*was)() = clock;
+    clock = chosenclock;
+    if (t > gyrotube::opens && blur) {
+        chosen = gyrotube::opens;
+        frame();
+    }
+    chosen = t;
+    frame();
+    clock = was;
 }

@@ -103,6 +103,41 @@ TEST(Phases, TimelineShowsFromTheNextFrameOn)
     }
 }
 
+// demo::frameat from a fresh show: before the opening one frame with the
+// blur pass; past it the opening frame unseen, then the very frame (pixels
+// and batches) that frames at every clock value in turn lead to; once the
+// tube has opened, one frame. The show's clock is left as it was.
+TEST(Phases, FrameAtIsTheFrameAViewerSeesAtThatClock)
+{
+    showframe::setup();
+    std::int32_t (*clock)() = demo::clock;
+    int swaps = seen.swaps;
+    showframe::at(1000);
+    EXPECT_EQ(seen.swaps, swaps + 1);
+    EXPECT_EQ(seen.batches[GL_QUADS], 1) << "the blur is drawn";
+    EXPECT_TRUE(demo::blur);
+    EXPECT_EQ(demo::clock, clock);
+
+    for (int t : {1750, 5000, 90000}) {
+        showframe::setup();
+        render(1000);
+        render(1700);
+        render(t);
+        showframe::record viewer = seen;
+        showframe::setup();
+        swaps = seen.swaps;
+        showframe::at(t);
+        EXPECT_EQ(seen.swaps, swaps + 2) << t;
+        EXPECT_FALSE(demo::blur) << t;
+        EXPECT_EQ(seen.batches, viewer.batches) << t;
+        EXPECT_TRUE(seen.presented == viewer.presented) << t;
+        EXPECT_EQ(demo::clock, clock) << t;
+        swaps = seen.swaps;
+        showframe::at(t + 10);
+        EXPECT_EQ(seen.swaps, swaps + 1) << t + 10 << ": the tube has opened already";
+    }
+}
+
 TEST(Phases, EveryFrameKeepsBothMatrixStacks)
 {
     showframe::setup();

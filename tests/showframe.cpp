@@ -12,6 +12,10 @@ record seen;
 
 static std::int32_t now;
 
+// glBegin calls by primitive since the last swap, or since render() or at()
+// started.
+static std::map<GLenum, int> drawing;
+
 static std::int32_t readclock()
 {
     return now;
@@ -26,6 +30,8 @@ static void present()
     gl::readframe(r.presented.data());
     r.modelviewdepth = stackdepth(GL_MODELVIEW_STACK_DEPTH);
     r.projectiondepth = stackdepth(GL_PROJECTION_STACK_DEPTH);
+    r.batches = drawing;
+    drawing.clear();
 }
 
 void setup()
@@ -49,14 +55,20 @@ void setup()
 void render(std::int32_t t)
 {
     now = t;
-    seen.batches.clear();
+    drawing.clear();
     demo::frame();
+}
+
+void at(std::int32_t t)
+{
+    drawing.clear();
+    demo::frameat(t);
 }
 
 void openshow()
 {
     setup();
-    render(gyrotube::opens);
+    at(gyrotube::opens);
 }
 
 rgb shown(int x, int y)
@@ -78,6 +90,6 @@ extern "C" void glBegin(GLenum mode)
 {
     using beginfn = void (*)(GLenum);
     static beginfn real = reinterpret_cast<beginfn>(dlsym(RTLD_NEXT, "glBegin"));
-    showframe::seen.batches[mode]++;
+    showframe::drawing[mode]++;
     real(mode);
 }

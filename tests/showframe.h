@@ -14,7 +14,7 @@ namespace showframe {
 
 // What the last presented frame looked like and did. `presented` is the
 // back buffer at the swap, 640x480 RGB rows from the bottom up; `batches`
-// counts glBegin calls by primitive since render() started the frame.
+// counts glBegin calls by primitive in that frame.
 struct record {
     int swaps = 0;
     std::vector<unsigned char> presented;
@@ -31,6 +31,11 @@ void setup();
 
 // Runs one frame with the clock at t.
 void render(std::int32_t t);
+
+// The frame a viewer whose clock went through every earlier value would
+// see at t (demo::frameat): two swaps when the blur pass is still on and t
+// is past the opening, the record holding the second.
+void at(std::int32_t t);
 
 // setup(), then the frame in which the tube opens: from then on the blur
 // pass is off and the viewport is (0, 0, 660, 480), as for the rest of the

@@ -5,7 +5,6 @@
 // does.
 #include "demo/demo.h"
 #include "display/window.h"
-#include "scenes/gyrotube.h"
 #include "web/audio.h"
 
 #include <GL/gl.h>
@@ -41,28 +40,13 @@ static void turn()
     demo::quit();
 }
 
-static std::int32_t stillclock;
-
-static std::int32_t still()
-{
-    return stillclock;
-}
-
-// The frame a viewer whose clock went through every earlier value would
-// see at t: the tube scene's opening frame, which ends the blur pass,
-// comes first, unseen, for any t past it.
+// The show's start-up minus sound, then the frame a viewer would see at t.
 static void render(std::int32_t t)
 {
     demo::blur = true;
     demo::loadpictures();
     demo::makeobjects();
-    demo::clock = still;
-    if (t > gyrotube::opens) {
-        stillclock = gyrotube::opens;
-        demo::frame();
-    }
-    stillclock = t;
-    demo::frame();
+    demo::frameat(t);
 }
 
 // A clock value: digits only.

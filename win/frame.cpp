@@ -1,23 +1,15 @@
 // demoframe: the Windows build's picture at one clock value, for comparing
-// with the native demorender --at. Renders as demorender does (the tube
-// scene's opening frame first when the clock is past it) and writes the
-// back buffer as a binary PPM, rows from the top.
+// with the native demorender --at. Renders as demorender does (demo::frameat)
+// and writes the back buffer as a binary PPM, rows from the top.
 //
 //   demoframe CLOCK OUT.ppm     (from the folder that holds data/)
 #include "demo/demo.h"
 #include "display/window.h"
-#include "scenes/gyrotube.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-static std::int32_t frameclock;
 static unsigned char frame[gl::framebytes];
-
-static std::int32_t chosenclock()
-{
-    return frameclock;
-}
 
 static void keepframe()
 {
@@ -35,14 +27,8 @@ int main(int argc, char** argv)
     demo::blur = true;
     demo::loadpictures();
     demo::makeobjects();
-    demo::clock = chosenclock;
     gl::presenting = keepframe;
-    if (t > gyrotube::opens && demo::blur) {
-        frameclock = gyrotube::opens;
-        demo::frame();
-    }
-    frameclock = t;
-    demo::frame();
+    demo::frameat(t);
 
     FILE* out = std::fopen(argv[2], "wb");
     if (!out)
