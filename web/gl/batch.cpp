@@ -73,7 +73,8 @@ static std::vector<std::uint16_t> indices;
 static drawstate batched;
 static GLenum primitive;
 static std::size_t first;      // the current primitive's first vertex
-static bool inside;
+static bool pair;               // between glBegin and glEnd
+static bool inside;             // and keeping the pair's vertices
 
 enum { uprojection, ulighting, ucolormaterial, ulights, ulightposition, ulightambient,
        ulightdiffuse, uambient, udiffuse, upicture, uniformcount };
@@ -182,8 +183,18 @@ void flush()
 
 void discard()
 {
-    vertices.clear();
+    if (inside) {
+        vertices.erase(vertices.begin(), vertices.begin() + first * floatspervertex);
+        first = 0;
+    } else {
+        vertices.clear();
+    }
     indices.clear();
+}
+
+bool inpair()
+{
+    return pair;
 }
 
 // The draw state the current GL state gives. Parts the shader does not
@@ -218,20 +229,30 @@ static drawstate current()
     return d;
 }
 
+// True when the canvas has no alpha channel (web/sdl/video.js makes it so).
+static bool opaque()
+{
+    GLint bits = -1;
+    emscripten_glGetIntegerv(GL_ALPHA_BITS, &bits);
+    return bits == 0;
+}
+
 // A draw that cannot change what is seen: blended with destination factor
 // one and without a depth test (so without depth writes), from a black
 // texture, which GL_MODULATE makes every fragment's colour black. It would
-// add zero to each colour and change only alpha, which the canvas does not
-// have (its context has no alpha channel).
+// add zero to each colour and change only alpha, so it is left out only on
+// a canvas without alpha (asked only when the rest holds: rarely).
 static bool addsnothing(const drawstate& d)
 {
-    return d.blend && d.blenddst == GL_ONE && !d.depthtest && d.texturing && black(d.texture);
+    return d.blend && d.blenddst == GL_ONE && !d.depthtest && d.texturing && black(d.texture) &&
+           opaque();
 }
 
 // The vertices of a draw that adds nothing are not kept: glVertex and
-// glEnd see a pair that is not open.
+// glEnd see a pair whose vertices are not kept.
 void begin(GLenum mode)
 {
+    pair = true;
     drawstate d = current();
     if (addsnothing(d))
         return;
@@ -277,6 +298,7 @@ static void triangle(std::size_t a, std::size_t b, std::size_t c)
 // culls. Vertices left over from an incomplete last piece draw nothing.
 void end()
 {
+    pair = false;
     if (!inside)
         return;
     inside = false;

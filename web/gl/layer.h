@@ -67,7 +67,12 @@ void multiply(const float* m);  // top() = top() * m
 void updatenormalmatrix();      // from the model-view, when stale
 void flush();                   // draws the batch
 void discard();                 // forgets the batch undrawn
-bool complete(GLuint texture);  // has an image
+// True between glBegin and glEnd. flush() and discard() keep the vertices
+// of the open primitive for its glEnd.
+bool inpair();
+// Complete as GL decides it: an image at level 0, and every mip level when
+// the minification filter samples them (texture.cpp).
+bool complete(GLuint texture);
 // Every texel the texture can be sampled at has red, green and blue 0.
 bool black(GLuint texture);
 
@@ -91,6 +96,7 @@ extern "C" {
 #define GL_COMPILE_STATUS 0x8B81
 #define GL_LINK_STATUS 0x8B82
 #define GL_TEXTURE0 0x84C0
+#define GL_ALPHA_BITS 0x0D55
 void emscripten_glEnable(GLenum);
 void emscripten_glDisable(GLenum);
 void emscripten_glBlendFunc(GLenum, GLenum);
@@ -104,6 +110,7 @@ void emscripten_glTexImage2D(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLen
 void emscripten_glTexParameteri(GLenum, GLenum, GLint);
 void emscripten_glCopyTexImage2D(GLenum, GLint, GLenum, GLint, GLint, GLsizei, GLsizei, GLint);
 void emscripten_glPixelStorei(GLenum, GLint);
+void emscripten_glGetIntegerv(GLenum, GLint*);
 void emscripten_glReadPixels(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*);
 GLuint emscripten_glCreateShader(GLenum);
 void emscripten_glShaderSource(GLuint, GLsizei, const char* const*, const GLint*);

@@ -105,9 +105,12 @@ void glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha)
 
 // A clear reaches every pixel (there is no scissor or write mask). A clear
 // of colour and depth together leaves nothing of a batch not yet drawn
-// (batches write no stencil), so that batch is forgotten instead.
+// (batches write no stencil), so that batch is forgotten instead. Between
+// glBegin and glEnd a clear does nothing, as in GL, where it is an error.
 void glClear(GLbitfield mask)
 {
+    if (inpair())
+        return;
     const GLbitfield both = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
     if ((mask & both) == both)
         discard();
