@@ -6,7 +6,8 @@
  * the layer keeps the fixed-function state itself and draws through two
  * shader programs (untextured and textured). What cannot change the
  * picture is not drawn: a batch that a clear of colour and depth wipes
- * before it is drawn, and draws that add black (see batch.cpp).
+ * before it is drawn, and draws that add black to a canvas without alpha
+ * (see batch.cpp).
  *
  * Covered:
  * - Immediate mode: glBegin/glEnd with GL_TRIANGLES, GL_TRIANGLE_STRIP,
@@ -26,10 +27,13 @@
  *   glBindTexture, glTexImage2D (1-4 components or GL_RGB/GL_RGBA, with a
  *   matching pixel format of unsigned bytes), glTexParameteri (filters and
  *   wrap modes), glCopyTexImage2D; mip-maps from gluBuild2DMipmaps
- *   (power-of-two sizes). Texture 0, or a texture without an image,
- *   draws untextured, as an incomplete texture does.
+ *   (power-of-two sizes). Texture 0, or an incomplete texture, draws
+ *   untextured, as in GL: one without a level-0 image, or with a mip-map
+ *   minification filter (GL's initial one is) and not every level down to
+ *   1x1, each half the size of the one above.
  * - Blending (glBlendFunc), depth test (GL_LESS), glViewport, glClearColor,
- *   glClear, glFlush, glPixelStorei, glReadBuffer (GL_BACK only), and
+ *   glClear (which does nothing between glBegin and glEnd, where GL calls
+ *   it an error), glFlush, glPixelStorei, glReadBuffer (GL_BACK only), and
  *   glReadPixels of GL_RGB or GL_RGBA unsigned bytes.
  *
  * Not covered (the show does not use them; calls that set them are
