@@ -1,11 +1,12 @@
 #!/bin/sh
-# The Windows download: builds the program with win/build.sh (of the
-# working tree, like the web site; its libraries cached in build-win/deps)
+# The Windows download: builds the program with win/build.sh of the tree
+# this script is in (its libraries cached in that tree's build-win/deps)
 # and zips its folder, as the one folder demoplayer-VERSION-windows-x86_64,
 # into DIR/demoplayer-VERSION-windows-x86_64.zip. Fails when the zip is
 # over its budget of 4 MB.
 #
-#   sh tools/release-win.sh DIR VERSION     (tools/release.sh runs it)
+#   sh tools/release-win.sh DIR VERSION     (tools/release.sh runs the copy
+#                                            in the exported commit)
 set -eu
 [ $# -eq 2 ] || { echo "usage: sh tools/release-win.sh DIR VERSION" >&2; exit 2; }
 dir=$1 version=$2

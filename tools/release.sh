@@ -1,12 +1,16 @@
 #!/bin/sh
 # Makes the release in dist/: the portable Linux build (built in a Debian 11
-# chroot, so it runs with glibc 2.31 and later), the web site and the
-# Windows program when their builds succeed, the 1080p60 video, README.txt
-# and SHA256SUMS; and renders the README's stills again (docs/stills).
-# Needs root (debootstrap, chroot).
-# The show is built from the last commit, not from uncommitted changes.
-# Chroots, sources and builds are kept in build-release/, so a second run
-# builds only what changed.
+# chroot, so it runs with glibc 2.31 and later), the web site and the web
+# build's one-file page and the Windows program when their builds succeed,
+# the 1080p60 video, README.txt and SHA256SUMS; and renders the README's
+# stills again (docs/stills of the working tree). Needs root (debootstrap,
+# chroot).
+# Everything in dist/ is built from the last commit, exported into
+# build-release/source, never from uncommitted changes: the portable build,
+# the web and Windows builds (their scripts run in the exported tree, whose
+# build-web/deps and build-win/deps are links to the repository's caches),
+# the video and README.txt. Chroots, sources and builds are kept in
+# build-release/, so a second run builds only what changed.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -20,12 +24,20 @@ need debootstrap rsync $BUILD_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils zi
 . tools/chroot.sh
 
 # The committed tree, exported afresh; files whose content did not change
-# keep their times, so the builds below redo only what did.
+# keep their times, so the builds below redo only what did. The web and
+# Windows builds' folders in it are kept (their build trees), and their
+# libraries, built from Debian's source packages, are the repository's
+# caches, shared with the web and Wine stages.
 source=$cache/source
 rm -rf "$source.new" && mkdir -p "$source.new" "$source"
 git archive HEAD | tar -x -C "$source.new"
-rsync -rpc --delete "$source.new/" "$source/"
+rsync -rpc --delete --exclude=/build-web --exclude=/build-win "$source.new/" "$source/"
 rm -rf "$source.new"
+for build in build-web build-win; do
+    mkdir -p "$root/$build/deps" "$source/$build"
+    [ -L "$source/$build/deps" ] || rm -rf "$source/$build/deps"
+    ln -sfn "$root/$build/deps" "$source/$build/deps"
+done
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
     echo "release: uncommitted changes are not part of it; building $(git rev-parse --short HEAD)"
 
@@ -43,8 +55,8 @@ makechroot "$cache/bullseye" bullseye g++ cmake make pkgconf dpkg-dev patchelf \
 echo "release: build chroot $(since "$step")"
 step=$(date +%s)
 folder=$cache/stage/$name-linux-x86_64
-inchroot "$cache/bullseye" -b "$root" /bin/sh "$root/tools/portable.sh" "$source" "$cache/portable" "$folder"
-sed "s/@VERSION@/$version/g" tools/release-readme.txt >"$cache/README.txt"
+inchroot "$cache/bullseye" -b "$root" /bin/sh "$source/tools/portable.sh" "$source" "$cache/portable" "$folder"
+sed "s/@VERSION@/$version/g" "$source/tools/release-readme.txt" >"$cache/README.txt"
 cp "$cache/README.txt" "$folder/README.txt"
 rm -rf "$dist"
 mkdir -p "$dist"
@@ -54,32 +66,39 @@ tar -C "$cache/stage" --sort=name --owner=0 --group=0 --numeric-owner -cf - "$na
 echo "release: portable build $(since "$step")"
 
 # 2. The web site, when the web build is there and succeeds (web/build.sh of
-# the working tree, into build-web/site).
+# the exported tree, into its build-web/site), and the one-file page it
+# writes beside the site (build-web/demoplayer.html) when it writes one.
 step=$(date +%s)
 web="not included (no web/build.sh)"
-if [ -f web/build.sh ]; then
-    if sh web/build.sh >"$cache/web.log" 2>&1 && [ -f build-web/site/index.html ]; then
+if [ -f "$source/web/build.sh" ]; then
+    rm -f "$source/build-web/demoplayer.html"
+    if sh "$source/web/build.sh" >"$cache/web.log" 2>&1 && [ -f "$source/build-web/site/index.html" ]; then
         rm -rf "$cache/web" && mkdir -p "$cache/web"
-        cp -r build-web/site "$cache/web/$name-web"
+        cp -r "$source/build-web/site" "$cache/web/$name-web"
         (cd "$cache/web" && zip -qrX "$dist/$name-web.zip" "$name-web")
         web="included"
+        if [ -f "$source/build-web/demoplayer.html" ]; then
+            cp "$source/build-web/demoplayer.html" "$dist/$name.html"
+            web="$web, with the one-file page"
+        fi
     else
         web="not included (web/build.sh failed, see build-release/web.log)"
     fi
 fi
 echo "release: web site $web, $(since "$step")"
 
-# 3. The Windows program, cross-built with mingw-w64 (win/build.sh of the
-# working tree, its libraries cached in build-win/deps), as a zip.
+# 3. The Windows program, cross-built with mingw-w64 (tools/release-win.sh
+# and win/build.sh of the exported tree), as a zip.
 step=$(date +%s)
-if sh tools/release-win.sh "$dist" "$version" >"$cache/win.log" 2>&1; then
+if sh "$source/tools/release-win.sh" "$dist" "$version" >"$cache/win.log" 2>&1; then
     win="included"
 else
     win="not included (see build-release/win.log)"
 fi
 echo "release: Windows program $win, $(since "$step")"
 
-# 4. The video and the stills, rendered on this machine by demorender.
+# 4. The video and the stills, rendered on this machine by the exported
+# tree's demorender; the stills go to the working tree's docs/stills.
 step=$(date +%s)
 cmake -S "$source" -B "$cache/host" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
     -Wno-dev >/dev/null
@@ -93,6 +112,6 @@ STILLS_BUILD=$cache/host sh tools/stills.sh
 echo "release: stills and video $(since "$step")"
 
 cp "$cache/README.txt" "$dist/README.txt"
-(cd "$dist" && sha256sum -- *.tar.gz *.mp4 $(ls -- *.zip 2>/dev/null) README.txt >SHA256SUMS)
+(cd "$dist" && sha256sum -- *.tar.gz *.mp4 $(ls -- *.zip *.html 2>/dev/null) README.txt >SHA256SUMS)
 ls -l "$dist" | awk 'NR > 1 { printf "release: %-40s %9.1f MB\n", $9, $5 / 1e6 }'
 echo "release: $name in dist/, $(since "$began")"

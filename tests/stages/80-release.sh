@@ -12,6 +12,8 @@
 #   without its soundtrack it says so with status 1;
 # - the bundle itself: run paths, and nothing newer than glibc 2.31 needed;
 # - the web archive, unpacked and served, passes the web build's browser test;
+# - the web build's one-file page, when the release has one: at most 3 MiB,
+#   in SHA256SUMS and README.txt;
 # - the video: 1920x1080, 60 fps, H.264 + AAC, the show's length;
 # - the checksums.
 # Chroots are kept in build-release/ (made on the first run, 4-6 min each,
@@ -62,6 +64,16 @@ echo "release stage: test chroots ready $(since "$step") after the release"
 tarball=$dist/$name-linux-x86_64.tar.gz
 size=$(stat -c %s "$tarball")
 [ "$size" -le 8000000 ] || fail "tarball is $size bytes, over 8 MB"
+page=$dist/$name.html
+if [ -f "$page" ]; then
+    size=$(stat -c %s "$page")
+    [ "$size" -le 3145728 ] || fail "$name.html is $size bytes, over 3 MiB"
+    grep -q "^[0-9a-f]\{64\}  $name\.html\$" "$dist/SHA256SUMS" || fail "$name.html is not in SHA256SUMS"
+    grep -q "^$name\.html\$" "$dist/README.txt" || fail "README.txt does not name $name.html"
+    echo "release stage: one-file page $name.html, $size bytes, in SHA256SUMS and README.txt"
+else
+    echo "release stage: no one-file page in this release"
+fi
 
 if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -S "$XDG_RUNTIME_DIR/pulse/native" ]; then
     startheadless
