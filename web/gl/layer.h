@@ -14,6 +14,10 @@ namespace webgl {
 
 enum { maxlights = 8, stackdepth = 32 };
 
+// Floats per vertex in a batch: eye position (4), eye normal (3), colour
+// (4), texture coordinate (2).
+enum { floatspervertex = 13 };
+
 // What a batch is drawn with. Two batches with equal draw states can be
 // drawn as one.
 struct drawstate {
@@ -66,6 +70,10 @@ const float* modelview();
 void multiply(const float* m);  // top() = top() * m
 void updatenormalmatrix();      // from the model-view, when stale
 void flush();                   // draws the batch
+// Makes WebGL draw as `d` says: the program, its uniforms, blending, depth
+// test and texture; the programs and vertex buffers are made on first use
+// (programs.cpp).
+void prepare(const drawstate& d);
 void discard();                 // forgets the batch undrawn
 // True between glBegin and glEnd. flush() and discard() keep the vertices
 // of the open primitive for its glEnd.
