@@ -90,8 +90,13 @@ void demo::init()
     sound::resetclock();
 }
 
+// A sound device lost during the show (sound::lost, set by the thread that
+// feeds it) ends the show as a start-up failure does, before its clock,
+// which no longer moves, could hold the picture.
 bool demo::step()
 {
+    if (sound::lost())
+        fail("bleh. lyden fucka. \\: ");
     frame();
     SDL_Event event;
     while (SDL_PollEvent(&event))

@@ -3,6 +3,9 @@
 
 #include "demo/demo.h"
 
+#include <chrono>
+#include <thread>
+
 namespace sound {
 
 // A read error repeats on every call without end; a gap in the stream is
@@ -14,12 +17,24 @@ enum { maxfailures = 64 };
 // what the stream took: never bytes it has not been handed. A device that
 // takes whole stereo frames only (ALSA) leaves the odd half frame at the
 // end of a mono stream unplayed, and uncounted.
+//
+// A write that fails is tried again every `retry` ms with what the device
+// has not taken, until it goes through or the writes have failed for
+// `giveup` ms in a row: then the device is lost (lose()) and the thread
+// ends. glibc's fwrite reports a write its unbuffered stream failed as a
+// whole one; the stream's error flag is the only sign, and a piece it
+// marks counts as taken only as far as a short count says. The writing
+// stays in this one function: the page's build pauses inside fwrite and
+// names every function that can be on the stack then (web/pausable.txt).
 void* play(void*)
 {
+    using clock = std::chrono::steady_clock;
     demo::written.store(0, std::memory_order_relaxed);
     char buffer[4096];
     int section;
     int failures = 0;
+    bool failing = false;
+    clock::time_point firstfailure;
     for (bool end = false; !end;) {
         long n = ov_read(&demo::music, buffer, sizeof buffer, 0, 2, 1, &section);
         if (n == 0) {
@@ -28,8 +43,35 @@ void* play(void*)
             end = ++failures == maxfailures;
         } else {
             failures = 0;
-            size_t taken = std::fwrite(buffer, 1, static_cast<size_t>(n), demo::dsp);
-            demo::written.fetch_add(static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
+            const char* data = buffer;
+            size_t size = static_cast<size_t>(n);
+            while (size > 0 && !end) {
+                size_t taken = std::fwrite(data, 1, size, demo::dsp);
+                bool failed = std::ferror(demo::dsp);
+                if (failed) {
+                    std::clearerr(demo::dsp);
+                    if (taken >= size)
+                        taken = 0;
+                }
+                demo::written.fetch_add(static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
+                data += taken;
+                size -= taken;
+                if (!failed && taken > 0) {
+                    failing = false;
+                    continue;
+                }
+                clock::time_point now = clock::now();
+                if (!failing) {
+                    failing = true;
+                    firstfailure = now;
+                }
+                if (now - firstfailure >= std::chrono::milliseconds(giveup)) {
+                    lose();
+                    end = true;
+                } else {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(retry));
+                }
+            }
         }
     }
     return nullptr;
