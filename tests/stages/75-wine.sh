@@ -9,6 +9,8 @@
 #   endings   Escape held (10 runs), the window's close, Alt-F4
 #   failures  no soundtrack (redirected, and double-clicked: a message box),
 #             a damaged soundtrack, no audio server: the native bytes
+#   launcher  started from a folder with a space by a launcher passing the
+#             path unquoted; the embedded DPI-aware manifest
 #   release   the download's zip unpacked into a folder whose name has a
 #             space, its imports, and the whole show played from there
 # Each step prints its time; the prefix is deleted at the end.
@@ -177,6 +179,35 @@ else
 fi
 check $r "no soundtrack, double-clicked: a message box, status $SHOWSTATUS"
 lap "failures"
+
+# Started by a launcher that passes the program's path unquoted, from a
+# folder whose name has a space (tests/win/launcher.cpp): the program's run
+# of itself must be the program, not what the command line's first word
+# names (the launcher's copy, which would leave "decoy-ran"). No soundtrack
+# there: the failure comes in a message box, and the status is kept.
+launch="$work/launch"
+mkdir -p "$launch/my show"
+cp "$folder/demoplayer.exe" "$folder/SDL.dll" "$launch/my show/"
+x86_64-w64-mingw32-g++-posix -municode -O2 -Wall -Wextra -static -o "$work/launcher.exe" \
+    tests/win/launcher.cpp
+unquoted=$("$WINE" winepath -w "$launch/my show/demoplayer.exe" 2>/dev/null)
+(cd "$launch" && exec "$WINE" "$work/launcher.exe" "$unquoted" >/dev/null 2>&1) &
+SHOW=$!
+r=1
+if answerbox demoplayer 300; then
+    waitshow 10 && [ "$SHOWSTATUS" = 1 ] && [ ! -e "$launch/decoy-ran" ] && r=0
+else
+    waitshow 1 || true
+fi
+check $r "started unquoted from \"my show\" by a launcher: a message box, status $SHOWSTATUS, the program's own run$([ -e "$launch/decoy-ran" ] && echo ' NOT: the decoy ran')"
+
+# The manifest Windows reads at start: DPI-aware, per monitor.
+r=1
+manifest "$folder/demoplayer.exe" >"$work/manifest.xml"
+grep -q '<dpiAware[^>]*>true/pm</dpiAware>' "$work/manifest.xml" &&
+    grep -q '<dpiAwareness[^>]*>PerMonitorV2' "$work/manifest.xml" && r=0
+check $r "the program's embedded manifest (RT_MANIFEST): DPI-aware, per monitor ($(wc -c <"$work/manifest.xml") bytes)"
+lap "launcher and manifest"
 
 # The release: the zip as the download has it, unpacked into a folder
 # whose name has a space, run from there.
