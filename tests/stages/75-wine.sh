@@ -11,6 +11,7 @@
 #             a damaged soundtrack, no audio server: the native bytes
 #   launcher  started from a folder with a space by a launcher passing the
 #             path unquoted; the embedded DPI-aware manifest
+#   lost      the audio server killed during the show: the sound message
 #   release   the download's zip unpacked into a folder whose name has a
 #             space, its imports, and the whole show played from there
 # Each step prints its time; the prefix is deleted at the end.
@@ -208,6 +209,33 @@ grep -q '<dpiAware[^>]*>true/pm</dpiAware>' "$work/manifest.xml" &&
     grep -q '<dpiAwareness[^>]*>PerMonitorV2' "$work/manifest.xml" && r=0
 check $r "the program's embedded manifest (RT_MANIFEST): DPI-aware, per monitor ($(wc -c <"$work/manifest.xml") bytes)"
 lap "launcher and manifest"
+
+# The audio server killed during the show (a private one, so the stage's
+# own server stays up): the sound message and status 1, within 10 s of
+# the kill by the wall clock; never a freeze, never "zOT!".
+lost="$work/lostserver"
+mkdir -p "$lost"
+chmod 700 "$lost"
+XDG_RUNTIME_DIR="$lost" pulseaudio --daemonize=yes -n --exit-idle-time=-1 --disallow-exit \
+    --load="module-null-sink sink_name=lost rate=44100 channels=2" \
+    --load="module-native-protocol-unix" </dev/null 2>/dev/null || true
+r=1
+if XDG_RUNTIME_DIR="$lost" waitfor 100 pactl info; then
+    startshow "$folder" "$work/out" XDG_RUNTIME_DIR="$lost"
+    if XDG_RUNTIME_DIR="$lost" waitfor 300 sh -c 'pactl list short sink-inputs | grep -q .'; then
+        sleep 3
+        kill -9 "$(cat "$lost/pulse/pid")"
+        killed=$(date +%s)
+        printf 'bleh. lyden fucka. \\: \n' >"$work/lostmessage"
+        waitshow 100 && [ "$SHOWSTATUS" = 1 ] && cmp -s "$work/lostmessage" "$work/out" && r=0
+        echo "     ended $(($(date +%s) - killed)) s after the kill"
+    else
+        waitshow 1 || true
+    fi
+fi
+kill -9 "$(cat "$lost/pulse/pid" 2>/dev/null)" 2>/dev/null || true
+check $r "audio server killed during the show: status $SHOWSTATUS, said '$(cat "$work/out" 2>/dev/null)'"
+lap "audio server killed"
 
 # The release: the zip as the download has it, unpacked into a folder
 # whose name has a space, run from there.
