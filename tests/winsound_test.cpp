@@ -75,7 +75,7 @@ static void player()
         device.queue.pop_front();
         checkunchanged(h);
         device.sound.append(h->lpData, h->dwBufferLength);
-        h->dwFlags |= WHDR_DONE;
+        __atomic_fetch_or(&h->dwFlags, WHDR_DONE, __ATOMIC_RELEASE);
         SetEvent(device.event);
     }
 }
@@ -125,7 +125,7 @@ MMRESULT waveOutReset(HWAVEOUT)
     std::lock_guard<std::mutex> hold(device.lock);
     for (WAVEHDR* h : device.queue) {
         checkunchanged(h);
-        h->dwFlags |= WHDR_DONE;
+        __atomic_fetch_or(&h->dwFlags, WHDR_DONE, __ATOMIC_RELEASE);
     }
     device.queue.clear();
     return MMSYSERR_NOERROR;
@@ -290,8 +290,11 @@ TEST(WinSound, EveryByteInOrderInWholeFramesWhateverThePipeSplits)
 // another output) and when the driver counts only in milliseconds.
 static std::string playedbytes(UINT answers, std::uint32_t dropat)
 {
-    device.answers = answers;
-    device.dropat = dropat;
+    {
+        std::lock_guard<std::mutex> hold(device.lock);
+        device.answers = answers;
+        device.dropat = dropat;
+    }
     const std::size_t total = 400000;
     std::thread music(writer, pattern(total), std::vector<std::size_t>{4096});
     std::uint32_t last = 0, back = 0;
@@ -337,9 +340,12 @@ TEST(WinSound, PositionThatGoesDownOrComesInMillisecondsIsCarriedOn)
 // with the music thread writing.
 static std::string losing(std::size_t after, steady_clock::duration refusing, bool stall)
 {
-    device.refuseafter = after;
-    device.refusefor = refusing;
-    device.stalled = stall;
+    {
+        std::lock_guard<std::mutex> hold(device.lock);
+        device.refuseafter = after;
+        device.refusefor = refusing;
+        device.stalled = stall;
+    }
     std::thread(writer, pattern(4000000), std::vector<std::size_t>{4096}).detach();
     auto start = steady_clock::now();
     within(8, [] { return sound::lost(); });
@@ -363,9 +369,13 @@ TEST(WinSound, FailedWritesAndStuckBuffersLoseTheDeviceAndPassingOnesDoNot)
 {
     double exiting;
     std::string r = inchild([] {
-        device.refuseafter = 50000;
-        device.refusefor = milliseconds(150);
+        {
+            std::lock_guard<std::mutex> hold(device.lock);
+            device.refuseafter = 50000;
+            device.refusefor = milliseconds(150);
+        }
         std::string s = playall(300000, {4096});
+        std::lock_guard<std::mutex> hold(device.lock);
         return s + ", refused " + yes(device.refusals > 0);
     }, &exiting);
     EXPECT_EQ(r, "played in order yes, odd buffers 0, tail in time yes, lost no, refused yes\n | exit: closed 1, overwritten 0\n");
@@ -386,7 +396,10 @@ TEST(WinSound, StoppingWhileTheMusicThreadWrites)
 {
     double exiting;
     std::string r = inchild([] {
-        device.stalled = true;
+        {
+            std::lock_guard<std::mutex> hold(device.lock);
+            device.stalled = true;
+        }
         std::thread(writer, pattern(4000000), std::vector<std::size_t>{4096}).detach();
         std::this_thread::sleep_for(milliseconds(300));
         return "written " + std::to_string(demo::written.load()) + ", lost " + yes(sound::lost());

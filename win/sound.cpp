@@ -53,6 +53,14 @@ static std::atomic<bool> closing;
 static std::uint32_t lastanswer;
 static std::uint32_t carried;
 
+// A buffer's flags. The device sets WHDR_DONE from a thread of its own
+// and then signals `finished`: read atomically, and what it did with the
+// buffer is seen once the flag is.
+static DWORD flags(const WAVEHDR& h)
+{
+    return __atomic_load_n(&h.dwFlags, __ATOMIC_ACQUIRE);
+}
+
 // Milliseconds of the machine being awake.
 static ULONGLONG now()
 {
@@ -94,7 +102,7 @@ static int readsome(char* to, int least, int most, int patience)
 static bool played(const WAVEHDR& h)
 {
     ULONGLONG since = now();
-    while ((h.dwFlags & WHDR_PREPARED) && !(h.dwFlags & WHDR_DONE)) {
+    while ((flags(h) & WHDR_PREPARED) && !(flags(h) & WHDR_DONE)) {
         if (closing.load() || now() - since >= static_cast<ULONGLONG>(stuck))
             return false;
         WaitForSingleObject(finished, 50);
