@@ -82,12 +82,19 @@ void runwithoutput()
     AllowSetForegroundWindow(run.dwProcessId);
     ResumeThread(run.hThread);
     CloseHandle(run.hThread);
+    // Read while the second run lives, then what it left in the pipe. The
+    // pipe's end is not awaited: a process the second run started may hold
+    // its write end after it has ended (Wine starts its desktop process
+    // from the first window it opens, with that run's standard handles).
     std::string text;
     char buffer[512];
-    DWORD n;
-    while (ReadFile(readend, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        text.append(buffer, n);
-    WaitForSingleObject(run.hProcess, INFINITE);
+    for (bool ended = false; !ended;) {
+        ended = WaitForSingleObject(run.hProcess, 10) == WAIT_OBJECT_0;
+        DWORD waiting = 0, n = 0;
+        while (PeekNamedPipe(readend, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0
+               && ReadFile(readend, buffer, sizeof buffer, &n, nullptr) && n > 0)
+            text.append(buffer, n);
+    }
     DWORD status = 1;
     GetExitCodeProcess(run.hProcess, &status);
     if (status != 0 && text.empty()) {
