@@ -12,11 +12,12 @@ namespace sound {
 // reported once and decoding goes on. This many failures in a row with
 // nothing decoded between them means the stream is finished for us.
 enum { maxfailures = 64 };
+enum { framebytes = 4 };    // 16-bit stereo
 
 // Music thread only. demo::written advances after each write returns, by
 // what the stream took: never bytes it has not been handed. A device that
 // takes whole stereo frames only (ALSA) leaves the odd half frame at the
-// end of a mono stream unplayed, and uncounted.
+// end of a mono stream unplayed, and uncounted: never retried.
 //
 // A write that fails is tried again every `retry` ms with what the device
 // has not taken, until it goes through or the writes have failed for
@@ -60,6 +61,10 @@ void* play(void*)
                     failing = false;
                     continue;
                 }
+                // Less than a frame that a device taking whole frames only
+                // has left (the end of a mono stream): it never will.
+                if (size < framebytes)
+                    break;
                 clock::time_point now = clock::now();
                 if (!failing) {
                     failing = true;
