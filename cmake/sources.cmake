@@ -12,6 +12,7 @@ set(SHOW_SOURCES
   ${SHOW_ROOT}/display/window.cpp
   ${SHOW_ROOT}/sound/music.cpp
   ${SHOW_ROOT}/sound/clock.cpp
+  ${SHOW_ROOT}/sound/lost.cpp
   ${SHOW_ROOT}/image/jpeg.cpp
   ${SHOW_ROOT}/image/texture.cpp
   ${PICTURES_SOURCE}

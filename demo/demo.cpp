@@ -77,12 +77,13 @@ void demo::init()
     if (!sound::opendsp())
         fail("bleh. lyden fucka. \\: ");
 
-    // The music thread is never joined: it ends with the soundtrack or
-    // with the process. Without it the clock would stay at 0 and the show
-    // on black: no music is a sound failure.
+    // The music thread is never joined (detached): it ends with the
+    // soundtrack, a lost device or the process. Without it the clock would
+    // stay at 0 and the show on black: no music is a sound failure.
     pthread_t thread;
     if (pthread_create(&thread, nullptr, sound::play, nullptr) != 0)
         fail("bleh. lyden fucka. \\: ");
+    pthread_detach(thread);
 
     makeobjects();
     usleep(1000);
@@ -90,8 +91,13 @@ void demo::init()
     sound::resetclock();
 }
 
+// A sound device lost during the show (sound::lost, set by the thread that
+// feeds it) ends the show as a start-up failure does, before its clock,
+// which no longer moves, could hold the picture.
 bool demo::step()
 {
+    if (sound::lost())
+        fail("bleh. lyden fucka. \\: ");
     frame();
     SDL_Event event;
     while (SDL_PollEvent(&event))

@@ -3,7 +3,8 @@
 // `demo` has only static members and is never instantiated. Everything is
 // created once by init() and lives until the process ends. Two threads
 // touch it: the main thread (all of it) and the music thread, which meets
-// the main thread only at `written` and at the `dsp` stream (sound/sound.h).
+// the main thread only at `written`, at the `dsp` stream and at the lost
+// device's flag (sound::lost, sound/sound.h).
 #pragma once
 
 #include <atomic>
@@ -48,7 +49,9 @@ public:
     static void loadpictures();
     static void makeobjects();
     // One turn of the main loop: a frame, then the window's events and the
-    // Escape key. Returns `done`: true once the show is to end. run() calls
+    // Escape key. Returns `done`: true once the show is to end. A sound
+    // device lost meanwhile ends the process instead, with the sound
+    // message and status 1, as start-up failures do. run() calls
     // it until then; a browser, which owns the loop, calls it once per
     // animation frame.
     static bool step();

@@ -14,7 +14,10 @@ enum { framebytes = 4 };                // 16-bit stereo
 enum { latency = 200000 };              // device buffer, microseconds
 
 // Music thread. Blocks until the device has taken every whole frame of
-// `buf`; the music thread only ever writes whole frames.
+// `buf`; the music thread only ever writes whole frames. A failure that
+// recovery cannot mend (the audio server gone) returns what was taken
+// before it, a short count, or -1 when nothing was: the music thread tries
+// the rest again (sound/music.cpp).
 static ssize_t pcmwrite(void*, const char* buf, size_t size)
 {
     snd_pcm_uframes_t frames = size / framebytes;
@@ -24,6 +27,8 @@ static ssize_t pcmwrite(void*, const char* buf, size_t size)
         if (n < 0)
             n = snd_pcm_recover(pcm, static_cast<int>(n), 1);
         if (n < 0) {
+            if (done > 0)
+                break;
             errno = EIO;
             return -1;
         }

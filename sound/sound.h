@@ -26,8 +26,25 @@ bool opendsp();
 std::uint32_t queued();
 
 // Music thread body: decodes demo::music into demo::dsp in 4096-byte pieces,
-// advancing demo::written after each write, until the stream ends.
+// advancing demo::written after each write, until the stream ends or the
+// device is lost (a write failing for `giveup` ms in a row; see lose()).
 void* play(void* = nullptr);
+
+// The device lost during the show: an audio server killed, a device
+// unplugged. Only a failure that lasts counts: a write that fails is tried
+// again every `retry` ms, and the device is lost once its writes have
+// failed for `giveup` ms in a row. A passing underrun, or a server moving
+// the stream to another output, goes through before that. Natively a
+// write that blocks for ever instead of failing is not noticed: the clock
+// holds, as for a paused device (Windows has its own limit, win/sound.cpp).
+constexpr int retry = 10;       // ms
+constexpr int giveup = 500;     // ms
+// The thread that feeds the device (the music thread natively, the
+// feeding thread on Windows) calls lose() once and then stops touching the
+// device; the main thread reads lost() once per frame and ends the show
+// with the sound message. Never cleared.
+void lose();
+bool lost();
 
 // Main thread, once per frame: the clock from demo::written and queued().
 // Never steps back from the value it returned last (see resetclock).

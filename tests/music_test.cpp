@@ -6,6 +6,7 @@
 #include "support/runner.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -106,4 +107,90 @@ TEST(Music, RepeatedReadErrorEndsTheThread)
     EXPECT_LT(source.reads, 1000);
     ov_clear(&demo::music);
     std::fclose(device);
+}
+
+// A device whose writes fail on cue: before `from` bytes it takes all, then
+// fails (-1) until `healsat` (a time; never when unset), taking half of
+// the first failing write when `partial` is set.
+struct flaky {
+    std::string got;
+    size_t from = 0;
+    bool partial = false;
+    bool failedonce = false;
+    std::chrono::steady_clock::time_point healsat = std::chrono::steady_clock::time_point::max();
+    std::chrono::steady_clock::time_point firstfailure;
+    int failures = 0;
+};
+
+static ssize_t flakywrite(void* cookie, const char* buf, size_t size)
+{
+    flaky* d = static_cast<flaky*>(cookie);
+    auto now = std::chrono::steady_clock::now();
+    if (d->got.size() >= d->from && now < d->healsat) {
+        if (d->failures++ == 0)
+            d->firstfailure = now;
+        if (d->partial && !d->failedonce) {
+            d->failedonce = true;
+            d->got.append(buf, size / 2);
+            return static_cast<ssize_t>(size / 2);
+        }
+        errno = EIO;
+        return -1;
+    }
+    d->got.append(buf, size);
+    return static_cast<ssize_t>(size);
+}
+
+// Plays `path` into `device` through an unbuffered cookie stream, as the
+// ALSA layer does.
+static void playinto(const std::string& path, flaky& device)
+{
+    cookie_io_functions_t io = {};
+    io.write = flakywrite;
+    FILE* stream = fopencookie(&device, "w", io);
+    setvbuf(stream, nullptr, _IONBF, 0);
+    sound::usedevice(stream, noqueue);
+    FILE* f = std::fopen(path.c_str(), "r");
+    ASSERT_EQ(ov_open(f, &demo::music, nullptr, 0), 0);
+    sound::play();
+    ov_clear(&demo::music);
+    std::fclose(stream);
+}
+
+// A device that fails for a while and comes back (an underrun, a stream
+// moved to another output) gets every byte once, in order, and the count
+// is exactly what it got; one that keeps failing is given up after
+// `giveup` ms and the thread ends with the device lost, having counted
+// only what the device took. Both failing writes: -1, and a short count.
+TEST(Music, FailingDeviceIsRetriedThenGivenUp)
+{
+    tempdir dir;
+    std::string path = dir.path + "/tone.ogg";
+    writefile(path, makeogg(1.5));
+    std::string whole = playfile(path);
+
+    for (bool partial : {false, true}) {
+        flaky passing;
+        passing.from = 50000;
+        passing.partial = partial;
+        passing.healsat = std::chrono::steady_clock::now() + std::chrono::milliseconds(sound::giveup / 3);
+        playinto(path, passing);
+        EXPECT_GT(passing.failures, 1) << partial;
+        EXPECT_TRUE(passing.got == whole) << partial << ": " << passing.got.size() << " of " << whole.size();
+        EXPECT_EQ(demo::written.load(), whole.size()) << partial;
+        EXPECT_FALSE(sound::lost()) << partial;
+    }
+
+    flaky gone;
+    gone.from = 50000;
+    gone.partial = true;
+    playinto(path, gone);
+    auto ended = std::chrono::steady_clock::now();
+    double failingfor = std::chrono::duration<double>(ended - gone.firstfailure).count();
+    EXPECT_TRUE(sound::lost());
+    EXPECT_GE(failingfor, sound::giveup / 1000.0);
+    EXPECT_LT(failingfor, 5.0);
+    EXPECT_EQ(demo::written.load(), gone.got.size());
+    EXPECT_LT(gone.got.size(), whole.size());
+    EXPECT_TRUE(whole.compare(0, gone.got.size(), gone.got) == 0);
 }

@@ -5,9 +5,13 @@
 // double-clicked the program has no standard output at all, so a start-up
 // failure would vanish with it. Then the program runs itself once more
 // with its output going into a pipe, waits for that run to end, shows what
-// it wrote in a message box when it failed, and ends with its status.
-// This runs before main (a static object's constructor): the show's own
-// code is the same on every platform.
+// it wrote in a message box when it failed (or its status, when it ended
+// without a word: a crash), and ends with its status. The second run is
+// this very file (the module's own path), whatever the command line's
+// first word would name: a launcher may pass a path with spaces unquoted.
+// It may take the foreground, which the first run was given, so the show
+// opens in front. This runs before main (a static object's constructor):
+// the show's own code is the same on every platform.
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
@@ -32,6 +36,23 @@ void showfailure(const std::string& text)
     MessageBoxW(nullptr, wide.c_str(), L"demoplayer", MB_OK | MB_ICONERROR);
 }
 
+// The program's own path; empty when it does not fit in 32767 characters,
+// the longest path Windows has.
+std::wstring ownpath()
+{
+    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+        std::wstring path(size, L'\0');
+        DWORD n = GetModuleFileNameW(nullptr, &path[0], size);
+        if (n == 0)
+            return L"";
+        if (n < size) {
+            path.resize(n);
+            return path;
+        }
+    }
+    return L"";
+}
+
 // Returns only when this process is to run the show itself: when the
 // second run could not be started.
 void runwithoutput()
@@ -47,24 +68,42 @@ void runwithoutput()
     start.hStdOutput = writeend;
     start.hStdError = writeend;
     PROCESS_INFORMATION run = {};
+    std::wstring self = ownpath();
     std::wstring command = GetCommandLineW();
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
-                        &run)) {
+    if (self.empty()
+        || !CreateProcessW(self.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                           nullptr, nullptr, &start, &run)) {
         CloseHandle(readend);
         CloseHandle(writeend);
         return;
     }
     CloseHandle(writeend);
+    // Granted before the second run can open its window.
+    AllowSetForegroundWindow(run.dwProcessId);
+    ResumeThread(run.hThread);
     CloseHandle(run.hThread);
+    // Read while the second run lives, then what it left in the pipe. The
+    // pipe's end is not awaited: a process the second run started may hold
+    // its write end after it has ended (Wine starts its desktop process
+    // from the first window it opens, with that run's standard handles).
     std::string text;
     char buffer[512];
-    DWORD n;
-    while (ReadFile(readend, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        text.append(buffer, n);
-    WaitForSingleObject(run.hProcess, INFINITE);
+    for (bool ended = false; !ended;) {
+        ended = WaitForSingleObject(run.hProcess, 10) == WAIT_OBJECT_0;
+        DWORD waiting = 0, n = 0;
+        while (PeekNamedPipe(readend, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0
+               && ReadFile(readend, buffer, sizeof buffer, &n, nullptr) && n > 0)
+            text.append(buffer, n);
+    }
     DWORD status = 1;
     GetExitCodeProcess(run.hProcess, &status);
-    if (status != 0 && !text.empty())
+    if (status != 0 && text.empty()) {
+        char said[80];
+        std::snprintf(said, sizeof said, "demoplayer ended without a message (status 0x%08lX).",
+                      static_cast<unsigned long>(status));
+        text = said;
+    }
+    if (status != 0)
         showfailure(text);
     ExitProcess(status);
 }

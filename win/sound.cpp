@@ -4,8 +4,20 @@
 // write end of an anonymous pipe (binary, unbuffered), so its fwrite calls
 // stay as they are and block while the pipe is full. A feeding thread reads
 // the other end and keeps a few waveOut buffers queued. What was written
-// and not yet played is demo::written minus the device's playback position,
-// which counts every byte since the device was opened.
+// and not yet played is demo::written minus the device's playback position.
+//
+// Failures: a buffer the device will not prepare or queue is offered again
+// every sound::retry ms; refused for sound::giveup ms, or queued and not
+// played for `stuck` ms, the device is lost (sound::lose), and the feeding
+// thread leaves it and only drains the pipe from then on. A position that
+// goes down (Windows moving the stream to another output restarts the
+// count; a count that wraps) is carried on from where it was.
+//
+// Waits are timed by the unbiased interrupt time, which stands still while
+// the machine sleeps: a suspended machine does not make a buffer look
+// stuck. Its resolution is the system timer's (15.6 ms by default), so the
+// last, short buffer of the soundtrack goes out 20 to 36 ms after the pipe
+// ran dry, well inside the 200 ms still queued.
 #include "sound/sound.h"
 
 #include "demo/demo.h"
@@ -25,7 +37,8 @@ enum {
     buffers = 4,
     bufferbytes = 8820,     // 50 ms each: 200 ms queued in all
     pipebytes = 16384,
-    patience = 20,          // ms
+    patience = 20,          // ms the pipe stays empty before a short buffer goes out
+    stuck = 2000,           // ms a queued buffer may take: ten times the whole queue
 };
 
 static HWAVEOUT out;
@@ -35,9 +48,26 @@ static int readend;                 // C library descriptor of the pipe's read e
 static WAVEHDR headers[buffers];
 static char data[buffers][bufferbytes];
 static std::atomic<bool> closing;
-// The last position the device reported, in bytes: what queued() falls
-// back on when a query fails.
-static std::atomic<std::uint32_t> played;
+// Main thread only (queued): the device's last answer and what it had
+// counted before its count last went down, both in bytes.
+static std::uint32_t lastanswer;
+static std::uint32_t carried;
+
+// A buffer's flags. The device sets WHDR_DONE from a thread of its own
+// and then signals `finished`: read atomically, and what it did with the
+// buffer is seen once the flag is.
+static DWORD flags(const WAVEHDR& h)
+{
+    return __atomic_load_n(&h.dwFlags, __ATOMIC_ACQUIRE);
+}
+
+// Milliseconds of the machine being awake.
+static ULONGLONG now()
+{
+    ULONGLONG t = 0;
+    QueryUnbiasedInterruptTime(&t);
+    return t / 10000;
+}
 
 // Reads into `to` until it has `most` bytes, or at least `least` and the
 // pipe has stayed empty for `patience` ms. Never blocks in a read, so the
@@ -47,15 +77,14 @@ static int readsome(char* to, int least, int most, int patience)
 {
     HANDLE pipe = reinterpret_cast<HANDLE>(_get_osfhandle(readend));
     int got = 0;
-    for (int idle = 0; got < most;) {
+    for (ULONGLONG idle = now(); got < most;) {
         DWORD waiting = 0;
         if (closing.load() || !PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr))
             return -1;
         if (waiting == 0) {
-            if (got >= least && idle >= patience)
+            if (got >= least && now() - idle >= static_cast<ULONGLONG>(patience))
                 break;
             Sleep(1);
-            idle++;
             continue;
         }
         unsigned want = static_cast<unsigned>(most - got);
@@ -63,9 +92,39 @@ static int readsome(char* to, int least, int most, int patience)
         if (n <= 0)
             return -1;
         got += n;
-        idle = 0;
+        idle = now();
     }
     return got;
+}
+
+// Feeding thread. True once the device has played `h` (or never had it);
+// false when the process is ending, or after `stuck` ms.
+static bool played(const WAVEHDR& h)
+{
+    ULONGLONG since = now();
+    while ((flags(h) & WHDR_PREPARED) && !(flags(h) & WHDR_DONE)) {
+        if (closing.load() || now() - since >= static_cast<ULONGLONG>(stuck))
+            return false;
+        WaitForSingleObject(finished, 50);
+    }
+    return true;
+}
+
+// Feeding thread. Prepares and queues `h`, offering it again every `retry`
+// ms while the device refuses. False when it refused for `giveup` ms or
+// the process is ending; `h` is left unprepared then.
+static bool queue(WAVEHDR& h)
+{
+    for (ULONGLONG first = now();;) {
+        if (waveOutPrepareHeader(out, &h, sizeof h) == MMSYSERR_NOERROR) {
+            if (waveOutWrite(out, &h, sizeof h) == MMSYSERR_NOERROR)
+                return true;
+            waveOutUnprepareHeader(out, &h, sizeof h);
+        }
+        if (closing.load() || now() - first >= static_cast<ULONGLONG>(giveup))
+            return false;
+        Sleep(retry);
+    }
 }
 
 // Feeding thread. Each buffer is filled whole: the music thread decodes
@@ -74,17 +133,20 @@ static int readsome(char* to, int least, int most, int patience)
 // has stayed empty for `patience` ms. A buffer holds whole stereo frames:
 // a frame the pipe split is completed before it is queued.
 //
-// When the process ends (onexit), the thread stops touching the device,
-// says so, and from then on only drains the pipe: a music thread blocked
-// in fwrite, holding its stream's lock, returns and does not hold up the
-// C library's exit.
+// When the process ends (onexit) or the device is lost, the thread stops
+// touching the device, says so, and from then on only drains the pipe,
+// into a buffer of its own: a music thread blocked in fwrite, holding its
+// stream's lock, returns and does not hold up the C library's exit.
 static DWORD WINAPI feed(void*)
 {
     for (int i = 0;; i = (i + 1) % buffers) {
         WAVEHDR& h = headers[i];
-        while ((h.dwFlags & WHDR_PREPARED) && !(h.dwFlags & WHDR_DONE) && !closing.load())
-            WaitForSingleObject(finished, 50);
-        int n = closing.load() ? -1 : readsome(data[i], framebytes, bufferbytes, patience);
+        if (!played(h)) {
+            if (!closing.load())
+                lose();
+            break;
+        }
+        int n = readsome(data[i], framebytes, bufferbytes, patience);
         if (n > 0 && n % framebytes) {
             int rest = readsome(data[i] + n, framebytes - n % framebytes, framebytes - n % framebytes, 0);
             n = rest < 0 ? -1 : n + rest;
@@ -96,18 +158,22 @@ static DWORD WINAPI feed(void*)
         h = WAVEHDR();
         h.lpData = data[i];
         h.dwBufferLength = static_cast<DWORD>(n);
-        waveOutPrepareHeader(out, &h, sizeof h);
-        waveOutWrite(out, &h, sizeof h);
+        if (!queue(h)) {
+            if (!closing.load())
+                lose();
+            break;
+        }
     }
     SetEvent(stopped);
     HANDLE pipe = reinterpret_cast<HANDLE>(_get_osfhandle(readend));
+    char spill[bufferbytes];
     for (;;) {
         DWORD waiting = 0;
         if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr))
             return 0;
         if (waiting == 0)
             Sleep(1);
-        else if (_read(readend, data[0], bufferbytes) <= 0)
+        else if (_read(readend, spill, sizeof spill) <= 0)
             return 0;
     }
 }
@@ -175,21 +241,35 @@ bool opendsp()
     return true;
 }
 
-// The position in bytes. A driver that counts in samples is converted at
-// four bytes a frame; one that can tell neither keeps the last position,
-// never 0 queued, which would let the clock run ahead of the sound.
+// Main thread. The position in bytes: a driver that counts in samples is
+// converted at four bytes a frame, one that counts in milliseconds at
+// 44.1 frames each (whole frames). A count that goes down starts again
+// from what was counted before it. A failed query keeps the last
+// position, never 0 queued, which would let the clock run ahead of the
+// sound; a position past what was written counts as nothing queued.
 std::uint32_t queued()
 {
     std::uint32_t written = demo::written.load(std::memory_order_relaxed);
     MMTIME t = {};
     t.wType = TIME_BYTES;
     if (waveOutGetPosition(out, &t, sizeof t) == MMSYSERR_NOERROR) {
+        bool known = true;
+        std::uint32_t answer = 0;
         if (t.wType == TIME_BYTES)
-            played.store(t.u.cb);
+            answer = t.u.cb;
         else if (t.wType == TIME_SAMPLES)
-            played.store(t.u.sample * framebytes);
+            answer = t.u.sample * framebytes;
+        else if (t.wType == TIME_MS)
+            answer = static_cast<std::uint32_t>(static_cast<ULONGLONG>(t.u.ms) * rate / 1000) * framebytes;
+        else
+            known = false;
+        if (known) {
+            if (answer < lastanswer)
+                carried += lastanswer;
+            lastanswer = answer;
+        }
     }
-    std::uint32_t p = played.load();
+    std::uint32_t p = carried + lastanswer;
     return written > p ? written - p : 0;
 }
 

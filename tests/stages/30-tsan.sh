@@ -1,7 +1,10 @@
 #!/bin/sh
 # ThreadSanitizer over the two threads of the show, built in build-tsan:
 # the clock, music-thread and device tests (clockrun plays through the real
-# ALSA and OSS layers on two threads), then 20 s of the real show from the
+# ALSA and OSS layers on two threads), the Windows sound device's threads
+# against its fake waveOut, the real show losing its audio server midway
+# (the music thread gives the device up, the main thread ends the show),
+# then 20 s of the real show from the
 # repository root with the shipped soundtrack, ended by SIGTERM, which SDL
 # turns into a normal quit. Any report fails the stage: every sanitized
 # process halts on its first report, writes it under one log directory,
@@ -19,7 +22,8 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
     -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread >/dev/null
-cmake --build build-tsan -j"$(nproc)" --target demoplayer probe clock_test music_test device_test
+cmake --build build-tsan -j"$(nproc)" --target demoplayer probe clock_test music_test device_test \
+    winsound_test soundloss_test
 
 logs=$(mktemp -d)
 TSAN_OPTIONS="halt_on_error=1:exitcode=66:log_path=$logs/tsan:suppressions=$root/tests/sanitizers/tsan.supp"
@@ -27,7 +31,7 @@ export TSAN_OPTIONS
 
 status=0
 ctest --test-dir build-tsan --output-on-failure --timeout 600 \
-    -R '^(Clock|Music|Device)\.' || status=1
+    -R '^(Clock|Music|Device|WinSound)\.|^SoundLoss\.ServerKilled' || status=1
 
 # The show itself, with the probe counting the frames it presents.
 frames="$logs/frames"

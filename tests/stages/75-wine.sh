@@ -9,6 +9,9 @@
 #   endings   Escape held (10 runs), the window's close, Alt-F4
 #   failures  no soundtrack (redirected, and double-clicked: a message box),
 #             a damaged soundtrack, no audio server: the native bytes
+#   launcher  started from a folder with a space by a launcher passing the
+#             path unquoted; the embedded DPI-aware manifest
+#   lost      the audio server killed during the show: the sound message
 #   release   the download's zip unpacked into a folder whose name has a
 #             space, its imports, and the whole show played from there
 # Each step prints its time; the prefix is deleted at the end.
@@ -177,6 +180,62 @@ else
 fi
 check $r "no soundtrack, double-clicked: a message box, status $SHOWSTATUS"
 lap "failures"
+
+# Started by a launcher that passes the program's path unquoted, from a
+# folder whose name has a space (tests/win/launcher.cpp): the program's run
+# of itself must be the program, not what the command line's first word
+# names (the launcher's copy, which would leave "decoy-ran"). No soundtrack
+# there: the failure comes in a message box, and the status is kept.
+launch="$work/launch"
+mkdir -p "$launch/my show"
+cp "$folder/demoplayer.exe" "$folder/SDL.dll" "$launch/my show/"
+x86_64-w64-mingw32-g++-posix -municode -O2 -Wall -Wextra -static -o "$work/launcher.exe" \
+    tests/win/launcher.cpp
+unquoted=$("$WINE" winepath -w "$launch/my show/demoplayer.exe" 2>/dev/null)
+(cd "$launch" && exec "$WINE" "$work/launcher.exe" "$unquoted" >/dev/null 2>&1) &
+SHOW=$!
+r=1
+if answerbox demoplayer 300; then
+    waitshow 10 && [ "$SHOWSTATUS" = 1 ] && [ ! -e "$launch/decoy-ran" ] && r=0
+else
+    waitshow 1 || true
+fi
+check $r "started unquoted from \"my show\" by a launcher: a message box, status $SHOWSTATUS, the program's own run$([ -e "$launch/decoy-ran" ] && echo ' NOT: the decoy ran')"
+
+# The manifest Windows reads at start: DPI-aware, per monitor.
+r=1
+manifest "$folder/demoplayer.exe" >"$work/manifest.xml"
+grep -q '<dpiAware[^>]*>true/pm</dpiAware>' "$work/manifest.xml" &&
+    grep -q '<dpiAwareness[^>]*>PerMonitorV2' "$work/manifest.xml" && r=0
+check $r "the program's embedded manifest (RT_MANIFEST): DPI-aware, per monitor ($(wc -c <"$work/manifest.xml") bytes)"
+lap "launcher and manifest"
+
+# The audio server killed during the show (a private one, so the stage's
+# own server stays up): the sound message and status 1, within 10 s of
+# the kill by the wall clock; never a freeze, never "zOT!".
+lost="$work/lostserver"
+mkdir -p "$lost"
+chmod 700 "$lost"
+XDG_RUNTIME_DIR="$lost" pulseaudio --daemonize=yes -n --exit-idle-time=-1 --disallow-exit \
+    --load="module-null-sink sink_name=lost rate=44100 channels=2" \
+    --load="module-native-protocol-unix" </dev/null 2>/dev/null || true
+r=1
+if XDG_RUNTIME_DIR="$lost" waitfor 100 pactl info; then
+    startshow "$folder" "$work/out" XDG_RUNTIME_DIR="$lost"
+    if XDG_RUNTIME_DIR="$lost" waitfor 300 sh -c 'pactl list short sink-inputs | grep -q .'; then
+        sleep 3
+        kill -9 "$(cat "$lost/pulse/pid")"
+        killed=$(date +%s)
+        printf 'bleh. lyden fucka. \\: \n' >"$work/lostmessage"
+        waitshow 100 && [ "$SHOWSTATUS" = 1 ] && cmp -s "$work/lostmessage" "$work/out" && r=0
+        echo "     ended $(($(date +%s) - killed)) s after the kill"
+    else
+        waitshow 1 || true
+    fi
+fi
+kill -9 "$(cat "$lost/pulse/pid" 2>/dev/null)" 2>/dev/null || true
+check $r "audio server killed during the show: status $SHOWSTATUS, said '$(cat "$work/out" 2>/dev/null)'"
+lap "audio server killed"
 
 # The release: the zip as the download has it, unpacked into a folder
 # whose name has a space, run from there.

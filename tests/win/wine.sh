@@ -154,3 +154,34 @@ clockjudge() {
 imports() {
     x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p'
 }
+
+# manifest FILE: the manifest embedded in a Windows program (resource type
+# 24, RT_MANIFEST), read from its .rsrc section at the place the resource
+# directory names; nothing when it has none.
+manifest() {
+    _dump=$(x86_64-w64-mingw32-objdump -p "$1")
+    _base=$(echo "$_dump" | sed -n 's/^Entry 2 \([0-9a-f]*\) .*Resource Directory.*/\1/p')
+    _leaf=$(echo "$_dump" | sed -n '/Entry: ID: 0x000018,/,/Leaf:/s/.*Leaf: Addr: \(0x[0-9a-f]*\), Size: \(0x[0-9a-f]*\).*/\1 \2/p')
+    [ -n "$_base" ] && [ -n "$_leaf" ] || return 0
+    _rsrc=$(mktemp)
+    x86_64-w64-mingw32-objcopy -O binary --only-section=.rsrc "$1" "$_rsrc"
+    set -- $_leaf
+    tail -c +$(($1 - 0x$_base + 1)) "$_rsrc" | head -c $(($2))
+    rm -f "$_rsrc"
+}
+
+# answerbox TITLE TENTHS: waits for a window of that title (a message box)
+# and presses Return in it until the program SHOW has ended; true when a
+# box was shown.
+answerbox() {
+    waitwindow "$1" "$2" || return 1
+    # A box still being drawn may miss a key: pressed again until it ends.
+    _tries=50
+    while kill -0 "$SHOW" 2>/dev/null && [ "$_tries" -gt 0 ]; do
+        for _box in $(xdotool search --onlyvisible --name "^$1\$"); do
+            xdotool key --window "$_box" Return 2>/dev/null || true
+        done
+        sleep 0.2
+        _tries=$((_tries - 1))
+    done
+}
