@@ -5,7 +5,9 @@
 # window) through puppeteer-core (tests/web, installed by npm from its lock
 # file), one browser at a time: single frames against the native ones, the
 # start gesture and the time to the first frame, the clock, Escape,
-# leaving fullscreen, the failure messages, then the whole show once.
+# leaving fullscreen, the failure messages, the page's clock fed faked
+# output timestamps and a context suspended and closed (its logic first
+# under node alone), then the whole show once.
 #
 # Run by test.sh --full with its X and audio servers; run alone, it starts
 # its own (demorender needs X). Firefox's window gets an X server of its
@@ -55,8 +57,9 @@ SITE_URL="http://127.0.0.1:$port/"
 DEMORENDER=build-webref/demorender
 export SITE_URL DEMORENDER
 status=0
+node tests/web/clockmodel.js || status=1
 for browser in chromium firefox; do
-    for test in frames show whole; do
+    for test in frames show clock whole; do
         step=$(date +%s)
         WEB_BROWSER=$browser node "tests/web/$test.js" || status=1
         echo "web stage: $browser $test $(($(date +%s) - step)) s"
