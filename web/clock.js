@@ -22,7 +22,8 @@
 //    stamped at the call: Firefox's performanceTime is the call's less the
 //    output latency, already taken off its contextTime), a context time is
 //    taken as the output's at the reading that first saw it, as the
-//    fallback's currentTime is. That only says at least that, the block
+//    fallback's currentTime is (the fallback's own repeats say nothing of
+//    the engine's timestamps). That only says at least that, the block
 //    having begun at some time before: the line is then the highest of the
 //    lines of the last half second's timestamps.
 //    Otherwise a timestamp is exact and the line by itself, and so is one
@@ -51,13 +52,15 @@ var webclock = (function () {
   }
 
   // The output timestamp a reading vouches for: [context s, page ms,
-  // whether it is the engine's own].
+  // whether it is exact, whether it is the engine's own]. The line is
+  // made of one kind at a time: an engine's currentTime less its
+  // outputLatency need not agree with its own timestamps.
   function stamp(r) {
     var s = r.stamp;
     if (s && s.contextTime > 0 && s.performanceTime > 0 && s.performanceTime <= r.page &&
         s.contextTime <= r.current + 1e-6)
-      return [s.contextTime, s.performanceTime, true];
-    return [r.current - (r.latency > 0 ? r.latency : 0), r.page, false];
+      return [s.contextTime, s.performanceTime, true, true];
+    return [r.current - (r.latency > 0 ? r.latency : 0), r.page, false, false];
   }
 
   // The median of the context time's steps between timestamps, s; 25 ms
@@ -71,18 +74,18 @@ var webclock = (function () {
   // Takes one reading; the clock's position, context time in seconds.
   function read(state, r) {
     var s = stamp(r), last = state.newest;
-    if (last && s[0] === last[0]) {
-      if (s[1] !== last[1]) state.restamps = true;
+    if (last && s[0] === last[0] && s[3] === last[3]) {
+      if (s[2] && s[1] !== last[1]) state.restamps = true;
       s = last;
     } else {
       if (last && s[0] > last[0]) {
         state.steps.push(s[0] - last[0]);
         if (state.steps.length > 16) state.steps.shift();
       }
-      if (state.restamps) s = [s[0], r.page, false];
+      if (state.restamps && s[2]) s = [s[0], r.page, false, true];
       state.newest = s;
       var line = s[0] - s[1] / 1000, top = -Infinity;
-      state.stamps = state.stamps.filter(function (k) { return !k[2] && k[1] >= s[1] - window_; });
+      state.stamps = state.stamps.filter(function (k) { return !k[2] && k[3] === s[3] && k[1] >= s[1] - window_; });
       state.stamps.forEach(function (k) { top = Math.max(top, k[0] - k[1] / 1000); });
       if (s[2] || line <= top - large) state.stamps = [];
       state.stamps.push(s);

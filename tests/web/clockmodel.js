@@ -112,10 +112,10 @@ const tests = {
     const base = { page: 5000, current: 4, latency: 0.05, running: true };
     for (const [name, stamp] of [['missing', null], ['zeros', { contextTime: 0, performanceTime: 0 }],
       ['from the future', { contextTime: 3.9, performanceTime: 5200 }], ['ahead of currentTime', { contextTime: 4.5, performanceTime: 4990 }]]) {
-      assert.deepStrictEqual(webclock.stamp({ ...base, stamp }), [3.95, 5000, false], name);
-      assert.deepStrictEqual(webclock.stamp({ ...base, latency: undefined, stamp }), [4, 5000, false], `${name}, no latency`);
+      assert.deepStrictEqual(webclock.stamp({ ...base, stamp }), [3.95, 5000, false, false], name);
+      assert.deepStrictEqual(webclock.stamp({ ...base, latency: undefined, stamp }), [4, 5000, false, false], `${name}, no latency`);
     }
-    assert.deepStrictEqual(webclock.stamp({ ...base, stamp: { contextTime: 3.9, performanceTime: 4990 } }), [3.9, 4990, true]);
+    assert.deepStrictEqual(webclock.stamp({ ...base, stamp: { contextTime: 3.9, performanceTime: 4990 } }), [3.9, 4990, true, true]);
   },
 
   'a context that is not running holds the clock'() {
