@@ -10,6 +10,7 @@
 #   tests/av/rig.sh clip DEMORENDER CLIP      # clock 40000..54000, 640x480, 60 fps (kept when present)
 #   tests/av/rig.sh record OUT SECONDS        # records now, for SECONDS
 #   tests/av/rig.sh reference CLIP            # mpv plays CLIP while recorded; prints "FLASHES MS"
+#   tests/av/rig.sh judge REFERENCE SHOW      # two such figures: prints show - reference, true within 45 ms
 #
 # Needs ffmpeg (x11grab and pulse come with Debian's) and mpv; an X display
 # of at least 640x480 and a PulseAudio server. Run from the repository root.
@@ -36,8 +37,12 @@ reference)
     python3 "$(dirname "$0")/avsync.py" "$out" || { rm -f "$out"; exit 1; }
     rm -f "$out"
     ;;
+judge)
+    echo "$1 $2" | awk '{ d = $4 - $2; printf "show - reference %+.1f ms (mpv: %d flashes, %.1f ms from kick to flash; show: %d, %.1f)\n", d, $1, $2, $3, $4
+                         exit !($1 >= 5 && $3 >= 5 && d <= 45 && d >= -45) }'
+    ;;
 *)
-    echo "rig.sh: clip, record or reference" >&2
+    echo "rig.sh: clip, record, reference or judge" >&2
     exit 2
     ;;
 esac
