@@ -5,12 +5,13 @@ kick of the soundtrack to the flash on its beat, in ms.
 
     python3 tests/av/avsync.py RECORDING
 
-Prints "FLASHES MEDIAN_MS". Both streams carry the recording machine's
+Prints "FLASHES MEDIAN_MS", and each flash's time on standard error. Both streams carry the recording machine's
 wall clock as their timestamps. A kick is where the sound under 150 Hz
 first rises past half its loudest after 250 ms below it; a flash is the
 first frame whose mean brightness is past halfway between the darkest
-and brightest frames. Each flash is paired with the last kick before it,
-if that came less than 300 ms earlier. The figure includes what the rig
+and brightest frames. Each flash is paired with the nearest kick, if that
+is less than 250 ms away (beats are 619 ms apart): the time is negative
+for a flash ahead of its kick. The figure includes what the rig
 adds (the grab's and the monitor's delays), so only the difference from a
 reference player on the same rig means anything. Exits with status 1 when
 fewer than 5 flashes pair with kicks.
@@ -67,9 +68,10 @@ def main():
     beats = kicks(path)
     offsets = []
     for flash in flashes(path):
-        before = [k for k in beats if k <= flash]
-        if before and flash - before[-1] < 0.3:
-            offsets.append((flash - before[-1]) * 1000)
+        nearest = min(beats, key=lambda k: abs(flash - k), default=None)
+        if nearest is not None and abs(flash - nearest) < 0.25:
+            offsets.append((flash - nearest) * 1000)
+    print(' '.join('%.0f' % o for o in offsets), file=sys.stderr)
     print(len(offsets), '%.1f' % statistics.median(offsets) if offsets else 'nan')
     sys.exit(0 if len(offsets) >= 5 else 1)
 
