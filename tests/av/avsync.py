@@ -43,8 +43,26 @@ def flashes(path):
     return [times[i] for i in range(1, n) if means[i] > threshold >= means[i - 1]]
 
 
+def audiostart(path):
+    """The wall-clock time of the recording's first sample: the median over
+    its packets of each one's timestamp less the sound before it, as a
+    single packet's timestamp carries the capture's jitter."""
+    rate, channels = (int(v) for v in subprocess.run(
+        ['ffprobe', '-v', 'error', '-select_streams', 'a:0', '-show_entries', 'stream=sample_rate,channels',
+         '-of', 'csv=p=0', path], check=True, capture_output=True, text=True).stdout.split()[0].split(',')[:2])
+    rows = subprocess.run(['ffprobe', '-v', 'error', '-select_streams', 'a:0', '-show_entries',
+                           'packet=pts_time,size', '-of', 'csv=p=0', path],
+                          check=True, capture_output=True, text=True).stdout.split()
+    starts, before = [], 0
+    for row in rows:
+        pts, size = row.split(',')[:2]
+        starts.append(float(pts) - before / rate)
+        before += int(size) // (2 * channels)
+    return statistics.median(starts)
+
+
 def kicks(path):
-    start = probe(path, 'a:0', 'packet=pts_time')[0]
+    start = audiostart(path)
     raw = subprocess.run(['ffmpeg', '-v', 'error', '-i', path, '-map', '0:a:0', '-af', 'lowpass=f=150',
                           '-ac', '1', '-ar', str(RATE), '-f', 's16le', '-'], check=True, capture_output=True).stdout
     samples = array.array('h')

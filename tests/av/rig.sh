@@ -23,7 +23,7 @@ clip)
     ;;
 record)
     ffmpeg -v error -y -thread_queue_size 1024 -t "$2" -f x11grab -framerate 60 -video_size 640x480 -i "$DISPLAY" \
-        -thread_queue_size 1024 -t "$2" -f pulse -i @DEFAULT_MONITOR@ \
+        -thread_queue_size 1024 -t "$2" -f pulse -sample_rate 44100 -channels 2 -i @DEFAULT_MONITOR@ \
         -map 0:v -vf scale=80:60,format=gray -fps_mode passthrough -c:v rawvideo \
         -map 1:a -c:a pcm_s16le -copyts -f nut "$1"
     ;;
