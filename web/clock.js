@@ -11,11 +11,12 @@
 // 1. The output timestamp, kept only when plausible: a missing one, zeros
 //    (before the output starts), a performanceTime in the future or a
 //    contextTime ahead of currentTime give currentTime less outputLatency
-//    at the reading's page time instead. A context time seen again keeps
-//    the page time it was first seen at: engines that move their context
-//    time in blocks (Firefox's is currentTime less outputLatency, stamped
-//    with the moment of the call) would otherwise seem to stand still
-//    between blocks.
+//    at the reading's page time instead, once the engine has given no
+//    plausible timestamp for 100 ms (until then its last one stands). A
+//    context time seen again keeps the page time it was first seen at:
+//    engines that move their context time in blocks (Firefox's is
+//    currentTime less outputLatency, stamped with the moment of the call)
+//    would otherwise seem to stand still between blocks.
 // 2. The line: each timestamp (C, P) says the output was at C at page time
 //    P, so at C + (t - P) at t. Where the engine stamps a context time
 //    again with a later page time (its context time moves in blocks, each
@@ -48,7 +49,7 @@ var webclock = (function () {
   var gain = 4;        // change of rate per second of error
 
   function make() {
-    return { x: null, t: 0, stamps: [], steps: [], newest: null, restamps: false };
+    return { x: null, t: 0, stamps: [], steps: [], newest: null, restamps: false, seen: 0 };
   }
 
   // The output timestamp a reading vouches for: [context s, page ms,
@@ -74,6 +75,8 @@ var webclock = (function () {
   // Takes one reading; the clock's position, context time in seconds.
   function read(state, r) {
     var s = stamp(r), last = state.newest;
+    if (s[3]) state.seen = r.page;
+    else if (last && last[3] && r.page - state.seen < 100) s = last;
     if (last && s[0] === last[0] && s[3] === last[3]) {
       if (s[2] && s[1] !== last[1]) state.restamps = true;
       s = last;

@@ -79,6 +79,24 @@ const tests = {
     }
   },
 
+  'timestamps now and then implausible do not mix with currentTime'() {
+    // Chromium-like: zeros for the first 300 ms, then every fourth
+    // timestamp from 5 ms in the future, while currentTime moves in 40 ms
+    // blocks and, less outputLatency, runs 15 ms ahead of the output the
+    // timestamps give.
+    const output = exact();
+    let n = 0;
+    const frames = run(6, (t) => {
+      const { reading, truth } = output(t);
+      const current = Math.floor((truth + 0.045) / 0.04) * 0.04;
+      const stamp = t < 1300 ? { contextTime: 0, performanceTime: 0 }
+        : n++ % 4 ? reading.stamp : { ...reading.stamp, performanceTime: t + 5 };
+      return { truth, reading: { ...reading, current, latency: 0.03, stamp } };
+    });
+    const off = Math.max(...frames.filter((f) => f.t >= 3000).map((f) => Math.abs(f.x - f.truth) * 1000));
+    assert.ok(off <= 3, `${off.toFixed(1)} ms off the timestamps' line`);
+  },
+
   'a stalled output stops the clock within one and a half blocks'() {
     for (const [name, output, block] of [['blocks', blocky(0.02, { stall: [4000, 400] }), 20],
       ['exact', exact({ stall: [4000, 400] }), 10]]) {
