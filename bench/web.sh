@@ -49,7 +49,10 @@ startxvfb
 sh tests/av/rig.sh clip build-webref/demorender build-webref/rigclip.mp4
 reference=$(sh tests/av/rig.sh reference build-webref/rigclip.mp4 2>/dev/null) || true
 echo "live rig: mpv: $reference (flashes, ms from kick to flash)"
-for browser in chromium firefox; do
+# WebKit joins wherever tests/web/browser.js drives it (WEB_BROWSER=webkit).
+live="chromium firefox"
+! WEB_BROWSER=webkit node -e "require('./tests/web/browser')" 2>/dev/null || live="$live webkit"
+for browser in $live; do
     WEB_BROWSER=$browser WEB_WINDOW=1 WEB_DISPLAY=$DISPLAY RIG_REFERENCE=$reference SITE_URL="http://127.0.0.1:$port/" \
         node tests/web/live.js 2>/dev/null | grep '^live rig' || true
 done

@@ -73,7 +73,10 @@ step=$(date +%s)
 sh tests/av/rig.sh clip build-webref/demorender build-webref/rigclip.mp4
 RIG_REFERENCE=$(sh tests/av/rig.sh reference build-webref/rigclip.mp4) || status=1
 echo "web stage: live rig: mpv: $RIG_REFERENCE (flashes, ms from kick to flash)"
-for browser in chromium firefox; do
+# WebKit joins wherever tests/web/browser.js drives it (WEB_BROWSER=webkit).
+live="chromium firefox"
+! WEB_BROWSER=webkit node -e "require('./tests/web/browser')" 2>/dev/null || live="$live webkit"
+for browser in $live; do
     WEB_BROWSER=$browser WEB_WINDOW=1 WEB_DISPLAY=$DISPLAY RIG_REFERENCE=$RIG_REFERENCE node tests/web/live.js || status=1
 done
 echo "web stage: live rig $(($(date +%s) - step)) s"
