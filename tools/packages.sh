@@ -24,9 +24,10 @@ CAPTURE_PACKAGES="ffmpeg"
 # What the tests take: GoogleTest, a virtual X server, an audio server with
 # its OSS emulation, X client libraries for the key and close tests; and
 # what the benchmarks compare against, which the tests run small: a GL call
-# recorder and replayer, and the reference Vorbis decoder.
+# recorder and replayer, and the reference Vorbis decoder; and the live
+# A/V rig's reference player (tests/av), mpv.
 TEST_PACKAGES="libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils libpulsedsp
-    libx11-dev libxtst-dev apitrace vorbis-tools $CAPTURE_PACKAGES"
+    libx11-dev libxtst-dev apitrace vorbis-tools mpv $CAPTURE_PACKAGES"
 # What the Windows build takes: the mingw-w64 cross-compilers (POSIX
 # threads) and tools, and what building Debian's source packages needs.
 WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools

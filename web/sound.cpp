@@ -7,8 +7,9 @@
 // AudioContext, so nothing is left to convert when the viewer clicks. The
 // page makes its AudioContext at the click (browsers start sound only
 // after one); at the first clock reading the buffer starts playing. From
-// then on the bytes played are the output position times 176400 in whole
-// frames, and queued() is what was written minus that, so sound::time
+// then on the bytes played are the output position (web/clock.js: smooth,
+// and stopping when the output stalls or the context is suspended) times
+// 176400 in whole frames, and queued() is what was written minus that, so sound::time
 // turns it into the same clock units, with the same hold, as the native
 // devices do.
 #include "sound/sound.h"
@@ -27,10 +28,14 @@ EM_JS(int, audioexists, (), {
         typeof AudioBuffer === 'function' ? 1 : 0;
 });
 
-// 0 before the click, 1 once the page made its AudioContext, -1 when the
-// page could not make one.
+// 0 before the click, 1 once the page made its AudioContext and while it
+// plays, -1 when the page could not make one, or the context has closed or
+// reported an error (Module.audiofailed, set by audiostart's listener).
+// A suspended or interrupted context is still 1: the clock holds.
 EM_JS(int, audiostate, (), {
-    return Module.audio === undefined ? 0 : Module.audio ? 1 : -1;
+    var audio = Module.audio;
+    if (audio === undefined) return 0;
+    return audio && audio.state !== 'closed' && !Module.audiofailed ? 1 : -1;
 });
 
 // Appends `frames` stereo frames of 16-bit PCM to Module.pcm, an
@@ -55,31 +60,33 @@ EM_JS(void, audiokeep, (const short* pcm, int frames, double expected), {
 });
 
 // Starts the decoded sound at once on the page's AudioContext. The output
-// position is counted from the moment the source was scheduled.
+// position is counted from the moment the source was scheduled. A context
+// that reports an error (a device lost) counts as closed.
 EM_JS(void, audiostart, (), {
     var audio = Module.audio;
     var source = audio.createBufferSource();
     source.buffer = Module.pcm || audio.createBuffer(2, 1, 44100);
     source.connect(audio.destination);
+    audio.addEventListener('error', function () { Module.audiofailed = true; });
     Module.audiobegan = audio.currentTime;
+    Module.clock = webclock.make();
     source.start(Module.audiobegan);
 });
 
-// Seconds of the soundtrack the output has played: the context time of
-// the sample now leaving the output, moved on by the time since that
-// reading. A context that cannot tell yet (no output timestamp) gives its
-// processing time. The last reading stays in Module.lastread for the
-// page's benchmarks: page time (ms), the position, and the output
-// timestamp it came from (context time from the sound's start, page time).
+// Seconds of the soundtrack the output has played: web/clock.js's smooth
+// clock through the context's output timestamps, or its processing time
+// where those are missing or implausible. The last reading stays in
+// Module.lastread for the page's tests and benchmarks: page time (ms), the
+// position, and the output timestamp the clock took (context time from
+// the sound's start, page time).
 EM_JS(double, audioposition, (), {
-    var audio = Module.audio;
-    var stamp = audio.getOutputTimestamp ? audio.getOutputTimestamp() : {};
-    var page = performance.now();
-    var now = stamp.performanceTime
-        ? stamp.contextTime + (page - stamp.performanceTime) / 1000
-        : audio.currentTime;
-    var position = Math.max(0, now - Module.audiobegan);
-    Module.lastread = [page, position, (stamp.contextTime || 0) - Module.audiobegan, stamp.performanceTime || 0];
+    var audio = Module.audio, stamp = null;
+    try { stamp = audio.getOutputTimestamp ? audio.getOutputTimestamp() : null; } catch (e) {}
+    var reading = { current: audio.currentTime, latency: audio.outputLatency, stamp: stamp,
+                    running: audio.state === 'running', page: performance.now() };
+    var position = Math.max(0, webclock.read(Module.clock, reading) - Module.audiobegan);
+    var used = Module.clock.newest;
+    Module.lastread = [reading.page, position, used[0] - Module.audiobegan, used[1]];
     return position;
 });
 

@@ -5,7 +5,10 @@
 # window) through puppeteer-core (tests/web, installed by npm from its lock
 # file), one browser at a time: single frames against the native ones, the
 # start gesture and the time to the first frame, the clock, Escape,
-# leaving fullscreen, the failure messages, then the whole show once.
+# leaving fullscreen, the failure messages, the page's clock fed faked
+# output timestamps and a context suspended and closed (its logic first
+# under node alone), then the whole show once; last, the live A/V rig
+# (tests/av) with each browser in a window against mpv.
 #
 # Run by test.sh --full with its X and audio servers; run alone, it starts
 # its own (demorender needs X). Firefox's window gets an X server of its
@@ -14,7 +17,7 @@ set -eu
 cd "$(dirname "$0")/../.."
 began=$(date +%s)
 . tools/packages.sh
-need chromium firefox-esr xdotool $BUILD_PACKAGES $RUN_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils pulseaudio
+need chromium firefox-esr xdotool mpv $BUILD_PACKAGES $RUN_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils pulseaudio
 command -v npm >/dev/null || need nodejs npm
 
 sh web/build.sh
@@ -55,12 +58,27 @@ SITE_URL="http://127.0.0.1:$port/"
 DEMORENDER=build-webref/demorender
 export SITE_URL DEMORENDER
 status=0
+node tests/web/clockmodel.js || status=1
 for browser in chromium firefox; do
-    for test in frames show whole; do
+    for test in frames show clock whole; do
         step=$(date +%s)
         WEB_BROWSER=$browser node "tests/web/$test.js" || status=1
         echo "web stage: $browser $test $(($(date +%s) - step)) s"
     done
 done
+# The live A/V rig (tests/av/rig.sh): mpv's reference figure, then each
+# browser in a window on the 640x480 display, its sound through the audio
+# server, against it.
+step=$(date +%s)
+sh tests/av/rig.sh clip build-webref/demorender build-webref/rigclip.mp4
+RIG_REFERENCE=$(sh tests/av/rig.sh reference build-webref/rigclip.mp4) || status=1
+echo "web stage: live rig: mpv: $RIG_REFERENCE (flashes, ms from kick to flash)"
+# WebKit joins wherever tests/web/browser.js drives it (WEB_BROWSER=webkit).
+live="chromium firefox"
+! WEB_BROWSER=webkit node -e "require('./tests/web/browser')" 2>/dev/null || live="$live webkit"
+for browser in $live; do
+    WEB_BROWSER=$browser WEB_WINDOW=1 WEB_DISPLAY=$DISPLAY RIG_REFERENCE=$RIG_REFERENCE node tests/web/live.js || status=1
+done
+echo "web stage: live rig $(($(date +%s) - step)) s"
 echo "web stage: $(($(date +%s) - began)) s"
 exit $status

@@ -5,7 +5,9 @@
 // WEB_BROWSER picks the engine: chromium (the default) runs headless with
 // SwiftShader's WebGL; firefox has no WebGL headless, so it gets a window
 // on the X display in WEB_DISPLAY (default DISPLAY), which must be larger
-// than its 800x700 window, and draws through Mesa's llvmpipe.
+// than its 800x700 window, and draws through Mesa's llvmpipe. WEB_WINDOW=1
+// gives Chromium a window on that display too, its sound going to the
+// audio server (the live A/V rig, tests/web/live.js).
 'use strict';
 const { execFileSync } = require('child_process');
 const fs = require('fs');
@@ -35,9 +37,12 @@ async function launch() {
       },
     });
   }
+  const windowed = process.env.WEB_WINDOW === '1';
   return puppeteer.launch({
-    browser: 'chrome', executablePath: '/usr/bin/chromium', headless: true,
-    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+    browser: 'chrome', executablePath: '/usr/bin/chromium', headless: !windowed,
+    ...(windowed ? { env: { ...process.env, DISPLAY: display } } : {}),
+    args: [...(windowed ? ['--window-position=0,0', '--window-size=640,480'] : []),
+      '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       '--no-first-run', '--disable-quic'],
   });
