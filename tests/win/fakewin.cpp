@@ -83,6 +83,16 @@ BOOL QueryUnbiasedInterruptTime(ULONGLONG* time)
     return TRUE;
 }
 
+HMODULE GetModuleHandleW(const wchar_t*)
+{
+    return nullptr;
+}
+
+FARPROC GetProcAddress(HMODULE, const char*)
+{
+    return nullptr;
+}
+
 BOOL PeekNamedPipe(HANDLE pipe, void*, DWORD, DWORD*, DWORD* available, DWORD*)
 {
     int n = 0;

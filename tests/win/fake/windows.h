@@ -22,6 +22,8 @@ typedef unsigned long long ULONGLONG;
 typedef std::uintptr_t DWORD_PTR;
 typedef void* HANDLE;
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(void*);
+typedef void* HMODULE;
+typedef void (*FARPROC)();
 
 // Events: manual or automatic reset, as Windows has them.
 HANDLE CreateEventW(void* security, BOOL manualreset, BOOL initialstate, const wchar_t* name);
@@ -38,3 +40,7 @@ BOOL QueryUnbiasedInterruptTime(ULONGLONG* time);
 // the count is answered.
 BOOL PeekNamedPipe(HANDLE pipe, void* buffer, DWORD size, DWORD* read, DWORD* available,
                    DWORD* leftinmessage);
+
+// Modules: none is loaded here, so the program never finds Wine's ntdll.
+HMODULE GetModuleHandleW(const wchar_t* name);
+FARPROC GetProcAddress(HMODULE module, const char* name);
