@@ -7,15 +7,16 @@
 // channel is at most 1/255 and at most 0.05 % of its pixels differ by
 // more than 24 in any channel.
 //
-//   DEMORENDER=build-webref/demorender node tests/web/frames.js   (under X,
-//   from the repository root, with the site served at SITE_URL)
+//   DEMORENDER=build-webref/demorender node tests/web/frames.js [CLOCK...]
+//   (under X, from the repository root, with the site served at SITE_URL;
+//   CLOCKs in place of the list below)
 'use strict';
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { launch, version, open, exited, compare, nativeframe } = require('./browser');
 
-const clocks = [
+const every = [
   [1000, 'the blur pass, before the tube opens: black'],
   [1700, 'the tube opens: its clear colour only'],
   [5000, 'the stretched noise picture'],
@@ -34,6 +35,8 @@ const clocks = [
 ];
 
 async function main() {
+  const asked = process.argv.slice(2).map((t) => [Number(t), 'asked for']);
+  const clocks = asked.length ? asked : every;
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
   const browser = await launch();
   console.log(`frames: ${await version(browser)}`);
