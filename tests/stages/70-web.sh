@@ -1,20 +1,28 @@
 #!/bin/sh
-# The show in a browser: builds the site (web/build.sh) and, from the same
-# sources, the native demorender in build-webref; serves the site on a free
-# port and drives Debian's Chromium (headless) and then Firefox ESR (in a
-# window) through puppeteer-core (tests/web, installed by npm from its lock
-# file), one browser at a time: single frames against the native ones, the
-# start gesture and the time to the first frame, the clock, Escape,
-# leaving fullscreen, the failure messages, then the whole show once.
+# The show in a browser: builds the site and the single file once
+# (web/build.sh) and, from the same sources, the native demorender in
+# build-webref; serves the site on a free port and drives Debian's Chromium
+# (headless) and Firefox ESR through puppeteer-core (tests/web, installed
+# by npm from its lock file), and WebKitGTK's MiniBrowser through
+# WebKitWebDriver (tests/web/webkit.js), one browser at a time. In each:
+# the site's single frames against the native ones, the start gesture and
+# the time to the first frame, the clock, Escape, leaving fullscreen, the
+# failure messages (show.js); then the single file opened from disk with
+# every request to a host refused: frames at four clock values and the
+# whole show once (file.js). The whole show runs from the single file
+# only: it is the site's page and program with the files inlined, and the
+# site's way of getting them is what show.js tests. Then the phone tests
+# in Chromium's emulation (phone.js).
 #
 # Run by test.sh --full with its X and audio servers; run alone, it starts
-# its own (demorender needs X). Firefox's window gets an X server of its
-# own, larger than the show's 640x480 one that demorender draws on.
+# its own (demorender needs X). Firefox's and WebKit's windows get an X
+# server of their own, larger than the show's 640x480 one that demorender
+# draws on.
 set -eu
 cd "$(dirname "$0")/../.."
 began=$(date +%s)
 . tools/packages.sh
-need chromium firefox-esr xdotool $BUILD_PACKAGES $RUN_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils pulseaudio
+need chromium firefox-esr xdotool $WEBKIT_PACKAGES $BUILD_PACKAGES $RUN_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils pulseaudio
 command -v npm >/dev/null || need nodejs npm
 
 sh web/build.sh
@@ -55,12 +63,16 @@ SITE_URL="http://127.0.0.1:$port/"
 DEMORENDER=build-webref/demorender
 export SITE_URL DEMORENDER
 status=0
-for browser in chromium firefox; do
-    for test in frames show whole; do
+for browser in chromium firefox webkit; do
+    for test in frames show "file 1700 45600 90000 150000"; do
         step=$(date +%s)
-        WEB_BROWSER=$browser node "tests/web/$test.js" || status=1
-        echo "web stage: $browser $test $(($(date +%s) - step)) s"
+        # shellcheck disable=SC2086 # the test's name and its arguments
+        WEB_BROWSER=$browser node tests/web/$test.js || status=1
+        echo "web stage: $browser ${test%% *} $(($(date +%s) - step)) s"
     done
 done
+step=$(date +%s)
+WEB_BROWSER=chromium node tests/web/phone.js || status=1
+echo "web stage: chromium phone $(($(date +%s) - step)) s"
 echo "web stage: $(($(date +%s) - began)) s"
 exit $status
