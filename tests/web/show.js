@@ -9,7 +9,8 @@
 // follows the sound, not the wall clock), never step back, and drive the
 // picture (three frames read back as drawn match the native frames at
 // their clock values); Escape ends the show
-// with "zOT!", leaving fullscreen ends it too; a missing or damaged
+// with "zOT!", leaving fullscreen ends it too; a browser whose downloads
+// have no readable stream still plays; a missing or damaged
 // soundtrack, no sound or no WebGL gives the native program's message,
 // before the click, and a sound device refused at the click gives it at
 // the click. No test may see a page error.
@@ -170,6 +171,19 @@ const tests = {
     await escape(page);
     assert.strictEqual(await exited(page, 60000), 0);
     await released(page);
+    return page;
+  },
+
+  async 'downloads without a readable stream, as in older browsers'(browser) {
+    const page = await open(browser, '', {
+      before: () => Object.defineProperty(Response.prototype, 'body', { get: () => null }),
+    });
+    await clicked(page);
+    await until(page, () => document.body.dataset.started === '1', 60000);
+    await escape(page);
+    assert.strictEqual(await exited(page, 60000), 0);
+    await released(page);
+    assert.deepStrictEqual(said(page), ['zOT!']);
     return page;
   },
 
