@@ -189,6 +189,8 @@ class Browser {
     this.port = await freeport();
     this.driver = spawn('WebKitWebDriver', [`--port=${this.port}`],
       { env: { ...process.env, DISPLAY: display }, stdio: 'ignore', detached: true });
+    // The driver and its browser go with this process, however it ends.
+    process.on('exit', () => { try { process.kill(-this.driver.pid); } catch (e) {} });
     this.pages = new Set();
     this.current = null;
     for (let i = 0; ; i++) {
