@@ -74,9 +74,10 @@ async function injector(origin, scripts) {
   return { url: `http://127.0.0.1:${server.address().port}`, close() { server.closeAllConnections(); server.close(); } };
 }
 
+// `tag` right after the page's <head> (a function: "$" in it stays as is).
 function insert(html, tag) {
   const head = html.match(/<head[^>]*>/i);
-  return head ? html.replace(head[0], head[0] + tag) : tag + html;
+  return head ? html.replace(head[0], () => head[0] + tag) : tag + html;
 }
 
 let copies = 0;
