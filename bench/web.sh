@@ -1,10 +1,11 @@
 #!/bin/sh
 # The web build's benchmarks: builds the site (web/build.sh), serves it on
 # a free port, and runs bench/web.js in Debian's Chromium (headless,
-# SwiftShader) and then in Firefox ESR (in a window, llvmpipe): in each,
+# SwiftShader), then in Firefox ESR and in WebKitGTK (each in a window,
+# llvmpipe): in each,
 # RUNS page starts (default 3) for the start-up times, and one whole show
 # for the frame rates and the clock figures, each section's rate against
-# its floor (bench/webfloor.js). Firefox's window and sound
+# its floor (bench/webfloor.js). Firefox's and WebKit's windows and sound
 # go to a private virtual X server (1280x1024) and a private audio server
 # with a null sink. Then the live A/V rig (tests/av/rig.sh) on a 640x480
 # display of its own: mpv's reference figure, and each browser in a window
@@ -16,7 +17,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 . tools/packages.sh
-need chromium firefox-esr xdotool mpv ffmpeg cmake g++ xvfb xauth x11-utils pulseaudio pulseaudio-utils
+need chromium firefox-esr xdotool mpv ffmpeg cmake g++ $WEBKIT_PACKAGES xvfb xauth x11-utils pulseaudio pulseaudio-utils
 command -v npm >/dev/null || need nodejs npm
 sh web/build.sh >&2
 cmake -S . -B build-webref -DBUILD_TESTING=OFF >/dev/null
@@ -41,7 +42,7 @@ server=$!
 until python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/')" 2>/dev/null; do
     sleep 0.2
 done
-for browser in chromium firefox; do
+for browser in chromium firefox webkit; do
     WEB_BROWSER=$browser SITE_URL="http://127.0.0.1:$port/" node bench/web.js build-web/site "${1:-3}"
 done
 big=$DISPLAY
@@ -49,10 +50,7 @@ startxvfb
 sh tests/av/rig.sh clip build-webref/demorender build-webref/rigclip.mp4
 reference=$(sh tests/av/rig.sh reference build-webref/rigclip.mp4 2>/dev/null) || true
 echo "live rig: mpv: $reference (flashes, ms from kick to flash)"
-# WebKit joins wherever tests/web/browser.js drives it (WEB_BROWSER=webkit).
-live="chromium firefox"
-! WEB_BROWSER=webkit node -e "require('./tests/web/browser')" 2>/dev/null || live="$live webkit"
-for browser in $live; do
+for browser in chromium firefox webkit; do
     WEB_BROWSER=$browser WEB_WINDOW=1 WEB_DISPLAY=$DISPLAY RIG_REFERENCE=$reference SITE_URL="http://127.0.0.1:$port/" \
         node tests/web/live.js 2>/dev/null | grep '^live rig' || true
 done

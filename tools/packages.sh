@@ -34,3 +34,8 @@ WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-to
     binutils-mingw-w64-x86-64 cmake make dpkg-dev"
 # What running it here takes: Wine (64-bit alone, no i386 architecture).
 WINE_PACKAGES="wine64 wine"
+# What the web tests take for WebKit: WebKitGTK's WebDriver server (it
+# brings the MiniBrowser) and GStreamer's plugins for WebAudio's output
+# (without autoaudiosink its web process aborts).
+WEBKIT_PACKAGES="webkit2gtk-driver gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    gstreamer1.0-pulseaudio"

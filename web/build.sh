@@ -4,11 +4,13 @@
 # leaves the static site in build-web/site: index.html, demo.js, demo.wasm
 # and data/lyd.ogg. Serve that folder with any static server, e.g.
 #   python3 -m http.server -d build-web/site
+# and the same as one self-contained file, build-web/demoplayer.html
+# (web/inline.py), that plays opened from disk.
 # Installs Emscripten with apt-get when it is missing.
 set -eu
 cd "$(dirname "$0")/.."
 . tools/packages.sh
-need emscripten cmake make dpkg-dev
+need emscripten cmake make dpkg-dev python3
 
 # Debian's Emscripten with Node 20: the optimiser needs Node's global
 # module path; programs cmake runs while configuring need fetch off.
@@ -26,3 +28,4 @@ mkdir -p "$site/data"
 cp web/index.html "$out/cmake/demo.js" "$out/cmake/demo.wasm" "$site/"
 cp data/lyd.ogg "$site/data/"
 echo "web: site in $site ($(du -sh "$site" | cut -f1))"
+python3 web/inline.py "$site" "$out/demoplayer.html"

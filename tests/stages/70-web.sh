@@ -1,23 +1,31 @@
 #!/bin/sh
-# The show in a browser: builds the site (web/build.sh) and, from the same
-# sources, the native demorender in build-webref; serves the site on a free
-# port and drives Debian's Chromium (headless) and then Firefox ESR (in a
-# window) through puppeteer-core (tests/web, installed by npm from its lock
-# file), one browser at a time: single frames against the native ones, the
-# start gesture and the time to the first frame, the clock, Escape,
-# leaving fullscreen, the failure messages, the page's clock fed faked
-# output timestamps and a context suspended and closed (its logic first
-# under node alone), then the whole show once; last, the live A/V rig
-# (tests/av) with each browser in a window against mpv.
+# The show in a browser: builds the site and the single file once
+# (web/build.sh) and, from the same sources, the native demorender in
+# build-webref; serves the site on a free port and drives Debian's Chromium
+# (headless) and Firefox ESR through puppeteer-core (tests/web, installed
+# by npm from its lock file), and WebKitGTK's MiniBrowser through
+# WebKitWebDriver (tests/web/webkit.js), one browser at a time. In each:
+# the site's single frames against the native ones, the start gesture and
+# the time to the first frame, the clock, Escape, leaving fullscreen, the
+# failure messages (show.js); the page's clock fed faked output timestamps
+# and a context suspended and closed (clock.js; its logic first under node
+# alone); then the single file opened from disk with every request to a
+# host refused: frames at four clock values and the whole show once
+# (file.js). The whole show runs from the single file only: it is the
+# site's page and program with the files inlined, and the site's way of
+# getting them is what show.js tests. Then the phone tests in Chromium's
+# emulation (phone.js); last, the live A/V rig (tests/av) with each browser
+# in a window against mpv.
 #
 # Run by test.sh --full with its X and audio servers; run alone, it starts
-# its own (demorender needs X). Firefox's window gets an X server of its
-# own, larger than the show's 640x480 one that demorender draws on.
+# its own (demorender needs X). Firefox's and WebKit's windows get an X
+# server of their own, larger than the show's 640x480 one that demorender
+# draws on.
 set -eu
 cd "$(dirname "$0")/../.."
 began=$(date +%s)
 . tools/packages.sh
-need chromium firefox-esr xdotool mpv $BUILD_PACKAGES $RUN_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils pulseaudio
+need chromium firefox-esr xdotool mpv $WEBKIT_PACKAGES $BUILD_PACKAGES $RUN_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils pulseaudio
 command -v npm >/dev/null || need nodejs npm
 
 sh web/build.sh
@@ -59,13 +67,19 @@ DEMORENDER=build-webref/demorender
 export SITE_URL DEMORENDER
 status=0
 node tests/web/clockmodel.js || status=1
-for browser in chromium firefox; do
-    for test in frames show clock whole; do
+for browser in chromium firefox webkit; do
+    for test in frames show clock file; do
         step=$(date +%s)
-        WEB_BROWSER=$browser node "tests/web/$test.js" || status=1
+        clocks=
+        [ "$test" != file ] || clocks="1700 45600 90000 150000"
+        # shellcheck disable=SC2086 # the clock values, one word each
+        WEB_BROWSER=$browser node "tests/web/$test.js" $clocks || status=1
         echo "web stage: $browser $test $(($(date +%s) - step)) s"
     done
 done
+step=$(date +%s)
+WEB_BROWSER=chromium node tests/web/phone.js || status=1
+echo "web stage: chromium phone $(($(date +%s) - step)) s"
 # The live A/V rig (tests/av/rig.sh): mpv's reference figure, then each
 # browser in a window on the 640x480 display, its sound through the audio
 # server, against it.
@@ -73,10 +87,7 @@ step=$(date +%s)
 sh tests/av/rig.sh clip build-webref/demorender build-webref/rigclip.mp4
 RIG_REFERENCE=$(sh tests/av/rig.sh reference build-webref/rigclip.mp4) || status=1
 echo "web stage: live rig: mpv: $RIG_REFERENCE (flashes, ms from kick to flash)"
-# WebKit joins wherever tests/web/browser.js drives it (WEB_BROWSER=webkit).
-live="chromium firefox"
-! WEB_BROWSER=webkit node -e "require('./tests/web/browser')" 2>/dev/null || live="$live webkit"
-for browser in $live; do
+for browser in chromium firefox webkit; do
     WEB_BROWSER=$browser WEB_WINDOW=1 WEB_DISPLAY=$DISPLAY RIG_REFERENCE=$RIG_REFERENCE node tests/web/live.js || status=1
 done
 echo "web stage: live rig $(($(date +%s) - step)) s"

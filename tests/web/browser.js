@@ -1,25 +1,35 @@
 // Shared by the web tests and benchmarks: Debian's Chromium or Firefox ESR
 // driven by puppeteer-core (which never downloads a browser of its own),
-// the page at a fixed 640x480 viewport, and what the page says.
+// or WebKitGTK's MiniBrowser driven by WebKitWebDriver through webkit.js,
+// which gives it the same page API; the page at a fixed 640x480 viewport,
+// and what the page says.
 //
 // WEB_BROWSER picks the engine: chromium (the default) runs headless with
-// SwiftShader's WebGL; firefox has no WebGL headless, so it gets a window
-// on the X display in WEB_DISPLAY (default DISPLAY), which must be larger
-// than its 800x700 window, and draws through Mesa's llvmpipe. WEB_WINDOW=1
-// gives Chromium a window on that display too, its sound going to the
-// audio server (the live A/V rig, tests/web/live.js).
+// SwiftShader's WebGL; firefox has no WebGL headless, and webkit has no
+// headless mode, so each gets a window on the X display in WEB_DISPLAY
+// (default DISPLAY), which must be larger than the window (1280x1024 will
+// do), and draws through Mesa's llvmpipe. WEB_WINDOW=1 gives Chromium a
+// window on that display too, its sound going to the audio server (the
+// live A/V rig, tests/web/live.js). The engines' differences the tests
+// meet are named here: escape(), and webkit.js's own list (console lines
+// are the page's console calls only, no browser notices).
 'use strict';
 const { execFileSync } = require('child_process');
 const fs = require('fs');
 const puppeteer = require('puppeteer-core');
+const webkit = require('./webkit');
 
 const site = process.env.SITE_URL || 'http://127.0.0.1:8000/';
 const engine = process.env.WEB_BROWSER || 'chromium';
-if (!['chromium', 'firefox'].includes(engine)) throw new Error(`WEB_BROWSER=${engine}: chromium or firefox`);
+if (!['chromium', 'firefox', 'webkit'].includes(engine)) throw new Error(`WEB_BROWSER=${engine}: chromium, firefox or webkit`);
 const display = process.env.WEB_DISPLAY || process.env.DISPLAY;
 
-async function launch() {
+// The browser; `proxy` ("127.0.0.1:PORT", default WEB_PROXY) takes every
+// request it makes to a host, loopback ones too.
+async function launch({ proxy = process.env.WEB_PROXY } = {}) {
+  if (engine === 'webkit') return webkit.launch(display, proxy);
   if (engine === 'firefox') {
+    const [host, port] = proxy ? proxy.split(':') : [];
     return puppeteer.launch({
       browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false,
       args: ['--width=800', '--height=700'], env: { ...process.env, DISPLAY: display },
@@ -34,6 +44,11 @@ async function launch() {
         'full-screen-api.warning.timeout': 0,
         'full-screen-api.transition-duration.enter': '0 0',
         'full-screen-api.transition-duration.leave': '0 0',
+        ...(proxy ? {
+          'network.proxy.type': 1, 'network.proxy.http': host, 'network.proxy.http_port': Number(port),
+          'network.proxy.ssl': host, 'network.proxy.ssl_port': Number(port),
+          'network.proxy.allow_hijacking_localhost': true, 'network.proxy.no_proxies_on': '',
+        } : {}),
       },
     });
   }
@@ -44,25 +59,39 @@ async function launch() {
     args: [...(windowed ? ['--window-position=0,0', '--window-size=640,480'] : []),
       '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--no-first-run', '--disable-quic'],
+      '--no-first-run', '--disable-quic',
+      ...(proxy ? [`--proxy-server=http://${proxy}`, '--proxy-bypass-list=<-loopback>'] : [])],
   });
 }
 
-// The browser's name and version, e.g. "chromium 156.0.8078.129".
+// The browser's name and version, e.g. "chromium 156.0.8078.129",
+// "webkit 2.50.6".
 async function version(browser) {
   return `${engine} ${(await browser.version()).replace(/^[^/]*\//, '')}`;
 }
 
 // A page of `width` x `height` that records its console lines, uncaught
 // errors, and every text its prompt shows (window.prompts); `before` runs
-// in it before any of the page's scripts.
-async function newpage(browser, { width = 640, height = 480, before } = {}) {
+// in it before any of the page's scripts. `emulate` (Chromium only), a
+// device of puppeteer's KnownDevices, takes the place of the size.
+async function newpage(browser, { width = 640, height = 480, before, emulate } = {}) {
   const page = await browser.newPage();
-  await page.setViewport({ width, height });
+  if (emulate) await page.emulate(emulate);
+  else await page.setViewport({ width, height });
   page.lines = [];
   page.errors = [];
   page.on('console', (m) => page.lines.push({ type: m.type(), text: m.text() }));
   page.on('pageerror', (e) => page.errors.push(String(e.message || e)));
+  // WEB_REQUESTS names a file that gets a line for every request a page
+  // makes other than for the site's page itself, data: and about: URLs
+  // (WebKit's driver cannot tell: a proxy must watch it there).
+  const requests = process.env.WEB_REQUESTS, itself = site.replace(/[?#].*$/, '');
+  if (requests && page.on) {
+    page.on('request', (r) => {
+      const url = r.url();
+      if (!/^(data|about):/.test(url) && url.replace(/[?#].*$/, '') !== itself) fs.appendFileSync(requests, url + '\n');
+    });
+  }
   await page.evaluateOnNewDocument(() => {
     window.prompts = [];
     new MutationObserver(() => {
@@ -110,8 +139,9 @@ async function exited(page, timeout) {
   return Number(await page.evaluate(() => document.body.dataset.exit));
 }
 
-// The viewer presses Escape. Chromium's key input reaches the page, and
-// the key is held until released(), as the program reads the key's state.
+// The viewer presses Escape. Chromium's and WebKit's key input reaches the
+// page, and the key is held until released(), as the program reads the
+// key's state.
 // Firefox's does not reach a fullscreen page (nor Firefox's own leaving of
 // fullscreen): there a real key on the window's display leaves fullscreen,
 // as a viewer's Escape does, which ends the show.
@@ -125,6 +155,12 @@ async function escape(page) {
 async function released(page) {
   if (engine !== 'firefox') await page.keyboard.up('Escape');
 }
+
+// Whether the engine's output timestamps tell how much sound has played.
+// WebKitGTK's do not (2.50.6: performanceTime runs at twice page time, and
+// ahead of it); its sound goes to the test's audio server, whose null sink
+// plays in real time, so there page time is the witness of sound played.
+const stamped = engine !== 'webkit';
 
 // The audio context's own account of its output, from the output
 // timestamps the page's clock readings came from (Module.lastread's last
@@ -193,6 +229,6 @@ function nativeframe(t, file) {
 }
 
 module.exports = {
-  engine, launch, version, newpage, open, until, text, sleep, said, exited, escape, released,
+  engine, stamped, launch, version, newpage, open, until, text, sleep, said, exited, escape, released,
   account, compare, nativeframe, site,
 };

@@ -8,15 +8,16 @@
 // more than 24 in any channel. The canvas's WebGL context must have no
 // alpha channel: the GL layer leaves out draws that change only alpha.
 //
-//   DEMORENDER=build-webref/demorender node tests/web/frames.js   (under X,
-//   from the repository root, with the site served at SITE_URL)
+//   DEMORENDER=build-webref/demorender node tests/web/frames.js [CLOCK...]
+//   (under X, from the repository root, with the site served at SITE_URL;
+//   CLOCKs in place of the list below)
 'use strict';
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { launch, version, open, exited, compare, nativeframe } = require('./browser');
 
-const clocks = [
+const every = [
   [1000, 'the blur pass, before the tube opens: black'],
   [1700, 'the tube opens: its clear colour only'],
   [5000, 'the stretched noise picture'],
@@ -35,6 +36,8 @@ const clocks = [
 ];
 
 async function main() {
+  const asked = process.argv.slice(2).map((t) => [Number(t), 'asked for']);
+  const clocks = asked.length ? asked : every;
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'webframes-'));
   const browser = await launch();
   console.log(`frames: ${await version(browser)}`);
