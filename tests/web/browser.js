@@ -14,6 +14,7 @@
 // meet are named here: escape(), and webkit.js's own list (console lines
 // are the page's console calls only, no browser notices).
 'use strict';
+const assert = require('assert');
 const { execFileSync } = require('child_process');
 const fs = require('fs');
 const puppeteer = require('puppeteer-core');
@@ -228,7 +229,33 @@ function nativeframe(t, file) {
   return fs.readFileSync(file);
 }
 
+// Runs `tests` (name -> async (browser) => page) in one browser, one page
+// each: a test passes when it returns without throwing and its page raised
+// no error. Only the names holding `only`, when given. Prints a line per
+// test and exits with status 1 when any failed.
+async function runtests(label, tests, only) {
+  const browser = await launch();
+  console.log(`${label}: ${await version(browser)}`);
+  let failed = 0;
+  for (const [name, test] of Object.entries(tests)) {
+    if (only && !name.includes(only)) continue;
+    let page;
+    try {
+      page = await test(browser);
+      assert.deepStrictEqual(page.errors, [], 'page errors');
+      console.log(`ok   ${name}`);
+    } catch (e) {
+      failed++;
+      console.log(`FAIL ${name}: ${e.message}`);
+    }
+    if (page) await page.close();
+  }
+  await browser.close();
+  if (failed) process.exit(1);
+  console.log(`${label}: all passed`);
+}
+
 module.exports = {
   engine, stamped, launch, version, newpage, open, until, text, sleep, said, exited, escape, released,
-  account, compare, nativeframe, site,
+  account, compare, nativeframe, site, runtests,
 };

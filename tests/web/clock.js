@@ -12,7 +12,7 @@
 //   node tests/web/clock.js [WORDS]   (under X, site at SITE_URL)
 'use strict';
 const assert = require('assert');
-const { launch, version, open, until, sleep, said, exited, escape, released } = require('./browser');
+const { open, until, sleep, said, exited, escape, released, runtests } = require('./browser');
 
 const rate = 1616.6667;   // clock units per second of sound
 
@@ -177,25 +177,7 @@ const tests = {
 };
 
 async function main() {
-  const browser = await launch();
-  console.log(`clock: ${await version(browser)}`);
-  let failed = 0;
-  for (const [name, test] of Object.entries(tests)) {
-    if (process.argv[2] && !name.includes(process.argv[2])) continue;
-    let page;
-    try {
-      page = await test(browser);
-      assert.deepStrictEqual(page.errors, [], 'page errors');
-      console.log(`ok   ${name}`);
-    } catch (e) {
-      failed++;
-      console.log(`FAIL ${name}: ${e.message}`);
-    }
-    if (page) await page.close();
-  }
-  await browser.close();
-  if (failed) process.exit(1);
-  console.log('clock: all passed');
+  await runtests('clock', tests, process.argv[2]);
 }
 
 main().catch((e) => { console.error(e); process.exit(1); });

@@ -16,7 +16,7 @@
 'use strict';
 const assert = require('assert');
 const puppeteer = require('puppeteer-core');
-const { engine, launch, version, open, until, said, exited, site } = require('./browser');
+const { engine, open, until, said, exited, site, runtests } = require('./browser');
 
 const phone = puppeteer.KnownDevices['iPhone 13 landscape'];
 
@@ -145,24 +145,7 @@ const tests = {
 
 async function main() {
   if (engine !== 'chromium') throw new Error('the phone tests need Chromium (WEB_BROWSER=chromium)');
-  const browser = await launch();
-  console.log(`phone: ${await version(browser)}`);
-  let failed = 0;
-  for (const [name, test] of Object.entries(tests)) {
-    let page;
-    try {
-      page = await test(browser);
-      assert.deepStrictEqual(page.errors, [], 'page errors');
-      console.log(`ok   ${name}`);
-    } catch (e) {
-      failed++;
-      console.log(`FAIL ${name}: ${e.message}`);
-    }
-    if (page) await page.close();
-  }
-  await browser.close();
-  if (failed) process.exit(1);
-  console.log('phone: all passed');
+  await runtests('phone', tests);
 }
 
 main().catch((e) => { console.error(e); process.exit(1); });

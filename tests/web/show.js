@@ -23,7 +23,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const {
-  stamped, launch, version, open, until, text, sleep, said, exited, escape, released, account, compare, nativeframe,
+  stamped, runtests, open, until, text, sleep, said, exited, escape, released, account, compare, nativeframe,
 } = require('./browser');
 const { relay } = require('./relay');
 
@@ -249,25 +249,7 @@ async function failure(browser, message, { soundtrack, before, atclick = false }
 }
 
 async function main() {
-  const browser = await launch();
-  console.log(`show: ${await version(browser)}`);
-  let failed = 0;
-  for (const [name, test] of Object.entries(tests)) {
-    if (process.argv[2] && !name.includes(process.argv[2])) continue;
-    let page;
-    try {
-      page = await test(browser);
-      assert.deepStrictEqual(page.errors, [], 'page errors');
-      console.log(`ok   ${name}`);
-    } catch (e) {
-      failed++;
-      console.log(`FAIL ${name}: ${e.message}`);
-    }
-    if (page) await page.close();
-  }
-  await browser.close();
-  if (failed) process.exit(1);
-  console.log('show: all passed');
+  await runtests('show', tests, process.argv[2]);
 }
 
 main().catch((e) => { console.error(e); process.exit(1); });
