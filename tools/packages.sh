@@ -8,7 +8,14 @@ need() {
     [ -z "$missing" ] && return 0
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
+    # A mirror caught mid-sync serves index files of the wrong size, and
+    # the update fails; a later try finds it whole.
+    _tries=1
+    until $sudo apt-get update -qq; do
+        [ "$_tries" -lt 5 ] || return 1
+        _tries=$((_tries + 1))
+        sleep 30
+    done
     # Other builds on the same machine may hold the package lock a while.
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -o DPkg::Lock::Timeout=300 -y --no-install-recommends --no-remove $missing
 }
