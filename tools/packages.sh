@@ -9,12 +9,17 @@ need() {
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     # A mirror caught mid-sync serves index files of the wrong size, and
-    # the update fails; a later try finds it whole.
+    # the update fails; a later try may find it whole. After the last try
+    # the install goes on with the indexes that did come: apt says which
+    # packages they cannot give.
     _tries=1
     until $sudo apt-get update -qq; do
-        [ "$_tries" -lt 5 ] || return 1
+        if [ "$_tries" -ge 3 ]; then
+            echo "packages: apt-get update failed $_tries times; installing from the indexes it has" >&2
+            break
+        fi
         _tries=$((_tries + 1))
-        sleep 30
+        sleep 20
     done
     # Other builds on the same machine may hold the package lock a while.
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -o DPkg::Lock::Timeout=300 -y --no-install-recommends --no-remove $missing
