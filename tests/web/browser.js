@@ -247,6 +247,12 @@ async function runtests(label, tests, only) {
     } catch (e) {
       failed++;
       console.log(`FAIL ${name}: ${e.message}`);
+      // A driver that stopped answering answers no later test either:
+      // each would wait out the protocol's timeout in turn.
+      if (/timed out\. Increase the 'protocolTimeout'/.test(e.message)) {
+        console.log(`${label}: the driver stopped answering; the tests after this one are not run`);
+        process.exit(1);
+      }
     }
     if (page) await page.close();
   }
