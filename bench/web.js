@@ -110,14 +110,14 @@ async function main() {
     console.log(rows.join('\n'));
     return;
   }
-  // The clock against what the context says its output had played at the
-  // moment the clock was read (its output timestamps, interpolated), in ms:
-  // the truncation to whole units, the hold, and the reading's
-  // extrapolation from the last timestamp. The step of the output
+  // The clock's reading (before the display's delay is added to the time
+  // drawn) against what the context says its output had played at the
+  // moment it was read (its output timestamps, interpolated), in ms: the
+  // hold and the reading's extrapolation from the last timestamp. The step of the output
   // position between frames against the context's own step. Steps back.
   const { stamps, at } = account(frames.map((f) => [f[4], f[5]]));
   const sound = frames.filter(([, c, t, p]) => c > 0 && p > 0 && at(t) !== undefined);
-  const error = sound.map(([, c, t]) => Math.abs(at(t) * 1000 - c / rate * 1000));
+  const error = sound.map(([, , t, p]) => Math.abs(at(t) - p) * 1000);
   const jitter = [];
   for (let i = 1; i < sound.length; i++) {
     const [a, b] = [sound[i - 1], sound[i]];

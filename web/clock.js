@@ -37,6 +37,12 @@
 //    steps back; 50 ms or more behind the line it takes the line at once.
 //    While the context is not running (suspended, interrupted) it holds.
 //
+// 4. The page draws each frame for the moment it will be seen, not the one
+//    it is read at: delay() gives how far, `refreshes` display refreshes,
+//    a refresh being the median page-time step between the last 32
+//    readings (1/60 s until two are known; at most 25 ms, since a frame
+//    slow to draw says nothing of the display's rate).
+//
 // Limits: the first reading starts the clock on the line of one timestamp;
 // a rate different from page time's by more than 4 % is followed only
 // through the large-error jumps.
@@ -49,7 +55,13 @@ var webclock = (function () {
   var gain = 4;        // change of rate per second of error
 
   function make() {
-    return { x: null, t: 0, stamps: [], steps: [], newest: null, restamps: false, seen: 0 };
+    return { x: null, t: 0, stamps: [], steps: [], newest: null, restamps: false, seen: 0, gaps: [] };
+  }
+
+  // The median of a list of numbers (its upper one for an even count).
+  function median(v) {
+    v = v.slice().sort(function (a, b) { return a - b; });
+    return v[v.length >> 1];
   }
 
   // The output timestamp a reading vouches for: [context s, page ms,
@@ -67,9 +79,14 @@ var webclock = (function () {
   // The median of the context time's steps between timestamps, s; 25 ms
   // until two steps are known.
   function block(state) {
-    if (state.steps.length < 2) return 0.025;
-    var v = state.steps.slice().sort(function (a, b) { return a - b; });
-    return v[v.length >> 1];
+    return state.steps.length < 2 ? 0.025 : median(state.steps);
+  }
+
+  // Seconds ahead of the clock the frame drawn after the latest reading is
+  // seen, `refreshes` refreshes of the display later.
+  function delay(state, refreshes) {
+    var refresh = state.gaps.length < 2 ? 1000 / 60 : Math.min(25, median(state.gaps));
+    return refreshes * refresh / 1000;
   }
 
   // Takes one reading; the clock's position, context time in seconds.
@@ -108,11 +125,15 @@ var webclock = (function () {
         : state.x + dt * (1 + Math.max(-most, Math.min(most, gain * error)));
       x = Math.max(state.x, Math.min(x, cap));
     }
+    if (state.x !== null) {
+      state.gaps.push(r.page - state.t);
+      if (state.gaps.length > 32) state.gaps.shift();
+    }
     state.x = x;
     state.t = r.page;
     return x;
   }
 
-  return { make: make, stamp: stamp, read: read };
+  return { make: make, stamp: stamp, read: read, delay: delay };
 })();
 if (typeof module === 'object' && module.exports) module.exports = webclock;

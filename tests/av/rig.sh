@@ -3,7 +3,7 @@
 # frames per second, the 640x480 top-left corner, kept as small grey
 # frames) and the audio server's monitor of its default sink together,
 # each stream with the wall clock as its timestamps; tests/av/avsync.py
-# then gives the median time from kick to flash. A reference player (mpv)
+# then gives the typical time from kick to flash. A reference player (mpv)
 # playing a demorender clip of the same beats on the same rig gives the
 # figure the rig itself adds: show − reference is the show's own offset.
 #

@@ -23,7 +23,10 @@ const rate = 1616.6667;   // clock units per second of sound
 // 'missing' (no getOutputTimestamp), 'future' (a performanceTime 300 ms
 // ahead), 'ahead' (a contextTime 500 ms past currentTime). Every frame
 // records [page ms, clock, mode, currentTime, outputLatency or 0, the
-// engine's own timestamp's contextTime].
+// engine's own timestamp's contextTime, the clock value drawn]: the clock
+// is the page's reading of the output (Module.lastread), in clock units
+// but not truncated; the frame is drawn for a little later, when it will
+// be seen.
 function fake() {
   const proto = window.AudioContext.prototype;
   const realstamp = proto.getOutputTimestamp;
@@ -57,8 +60,8 @@ function fake() {
   const watch = setInterval(() => {
     if (!window.Module) return;
     clearInterval(watch);
-    Module.onframe = (clock) => f.frames.push([performance.now(), clock, f.mode,
-      now(Module.audio), Module.audio.outputLatency || 0, realstamp.call(Module.audio).contextTime]);
+    Module.onframe = (clock) => f.frames.push([performance.now(), Module.lastread ? Module.lastread[1] * 1616.6667 : 0,
+      f.mode, now(Module.audio), Module.audio.outputLatency || 0, realstamp.call(Module.audio).contextTime, clock]);
   }, 10);
 }
 
@@ -114,8 +117,16 @@ const tests = {
     // Every check is made and every failure named.
     const failures = [];
     const check = (ok, what) => { if (!ok) failures.push(what); };
-    for (let i = 1; i < frames.length; i++)
+    // Neither the clock nor the picture steps back; the picture is ahead of
+    // the clock by at most two refreshes of 25 ms (and a unit for the
+    // truncation), never behind.
+    for (let i = 1; i < frames.length; i++) {
       check(frames[i][1] >= frames[i - 1][1], `the clock stepped back: ${frames[i - 1][1]} -> ${frames[i][1]}`);
+      check(frames[i][6] >= frames[i - 1][6], `the picture stepped back: ${frames[i - 1][6]} -> ${frames[i][6]}`);
+    }
+    const lead = frames.filter((x) => x[1] > 0).map((x) => (x[6] - x[1]) / rate * 1000);
+    console.log(`  the picture ahead of the clock: ${Math.min(...lead).toFixed(1)} to ${Math.max(...lead).toFixed(1)} ms`);
+    check(Math.min(...lead) >= -1 && Math.max(...lead) <= 51, 'the picture drawn for a time outside the clock\'s next two refreshes');
     // Each phase without its first half second, where the clock settles.
     const phase = (mode, skip = 500) => {
       const f = frames.filter((x) => x[2] === mode);

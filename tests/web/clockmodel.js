@@ -136,6 +136,25 @@ const tests = {
     assert.deepStrictEqual(webclock.stamp({ ...base, stamp: { contextTime: 3.9, performanceTime: 4990 } }), [3.9, 4990, true, true]);
   },
 
+  'the display\'s delay in refreshes: measured from the frames, slow frames not taken for a slow display'() {
+    const at = (gaps) => {
+      const state = webclock.make(), output = exact();
+      let t = 1000;
+      for (const g of gaps) webclock.read(state, output((t += g)).reading);
+      return webclock.delay(state, 2) * 1000;
+    };
+    assert.ok(Math.abs(at([]) - 2000 / 60) < 0.01, `${at([])} ms before any frame`);
+    // 144 Hz with one frame in eight dropped: the median is the refresh.
+    const fast = at(Array.from({ length: 40 }, (_, i) => (i % 8 ? 6.94 : 13.9)));
+    assert.ok(Math.abs(fast - 13.9) < 0.1, `${fast} ms at 144 Hz`);
+    // Only the last 32 steps count: 60 Hz after a stretch of 30 Hz.
+    const back = at([...Array(40).fill(33.3), ...Array(32).fill(16.7)]);
+    assert.ok(Math.abs(back - 33.4) < 0.1, `${back} ms at 60 Hz after 30`);
+    const slow = at(Array(40).fill(70));
+    assert.strictEqual(slow, 50, `${slow} ms with frames 70 ms apart`);
+    assert.strictEqual(webclock.delay(webclock.make(), 0), 0);
+  },
+
   'a context that is not running holds the clock'() {
     const state = webclock.make();
     const output = exact();
