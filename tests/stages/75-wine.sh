@@ -183,17 +183,7 @@ failure "no audio server" "$folder" PULSE_SERVER="unix:$work/noserver/none" \
 ("$WINE" start /wait /unix "$work/nodata/demoplayer.exe" >/dev/null 2>&1) &
 SHOW=$!
 r=1
-if waitwindow demoplayer 300; then
-    # Return presses its button; a box still being drawn may miss a key,
-    # so the key is pressed again until the program has ended.
-    tries=50
-    while kill -0 "$SHOW" 2>/dev/null && [ "$tries" -gt 0 ]; do
-        for box in $(xdotool search --onlyvisible --name '^demoplayer$'); do
-            xdotool key --window "$box" Return 2>/dev/null || true
-        done
-        sleep 0.2
-        tries=$((tries - 1))
-    done
+if answerbox demoplayer 300; then
     waitshow 10 && [ "$SHOWSTATUS" = 1 ] && r=0
 else
     waitshow 1 || true

@@ -171,15 +171,23 @@ manifest() {
 }
 
 # answerbox TITLE TENTHS: waits for a window of that title (a message box)
-# and presses Return in it until the program SHOW has ended; true when a
-# box was shown.
+# and clicks its OK button (the middle of its bottom edge) until the
+# program SHOW has ended; true when a box was shown. Not a key: after a
+# box was answered with a Return sent to it, Wine closed every later box
+# of the session by itself within a second, as if that key were pressed
+# there too (a key sent to a window closes it on the press, its release
+# coming to a window already gone); with a click, or no answer at all,
+# later boxes stay until answered.
 answerbox() {
     waitwindow "$1" "$2" || return 1
-    # A box still being drawn may miss a key: pressed again until it ends.
+    # A box still being drawn may miss a click: clicked again until it ends.
     _tries=50
     while kill -0 "$SHOW" 2>/dev/null && [ "$_tries" -gt 0 ]; do
         for _box in $(xdotool search --onlyvisible --name "^$1\$"); do
-            xdotool key --window "$_box" Return 2>/dev/null || true
+            _size=$(xdotool getwindowgeometry --shell "$_box" 2>/dev/null) || continue
+            _width=$(echo "$_size" | sed -n 's/^WIDTH=//p')
+            _height=$(echo "$_size" | sed -n 's/^HEIGHT=//p')
+            xdotool mousemove --window "$_box" $((_width / 2)) $((_height - 18)) click 1 2>/dev/null || true
         done
         sleep 0.2
         _tries=$((_tries - 1))
