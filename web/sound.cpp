@@ -74,10 +74,10 @@ EM_JS(void, audiostart, (), {
     // Chromium shows a canvas frame two refreshes after the animation
     // frame that drew it (its compositor, then its display compositor),
     // and its output timestamps are exact: the page draws for then.
-    // Firefox shows it about one refresh later, WebKit two, but their
-    // clocks run ahead of the sound by as much or more (Firefox's output
-    // latency leaves some out, WebKitGTK's is 0): ahead of it again, the
-    // picture would lead. Measured on the live A/V rig (tests/av).
+    // Firefox shows it about one refresh later, but its clock runs about
+    // as much ahead of the sound (its output latency leaves some out), so
+    // it draws for the clock itself. Measured on the live A/V rig
+    // (tests/av), as is WebKit's figure below.
     Module.refreshes = typeof window.chrome === 'object' ? 2 : 0;
     // WebKit's GStreamer ports (WebKit on Linux: WebKitGTK, WPE) say their
     // output latency is 0 and give unusable timestamps, so the clock is
@@ -95,10 +95,10 @@ EM_JS(void, audiostart, (), {
 // output timestamps (or its processing time where those are missing or
 // implausible), plus the display's delay where it is known, less the
 // output's latency where the engine leaves it out; never less than the
-// last (and never below 0). The last reading stays in Module.lastread for the page's
-// tests and benchmarks: page time (ms), the clock's position without the
-// display's delay, and the output timestamp the clock took (context time
-// from the sound's start, page time).
+// last (and never below 0). The last reading stays in Module.lastread for
+// the page's tests and benchmarks: page time (ms), the clock's position
+// without those two, and the output timestamp the clock took (context
+// time from the sound's start, page time).
 EM_JS(double, audioposition, (), {
     var audio = Module.audio, stamp = null;
     try { stamp = audio.getOutputTimestamp ? audio.getOutputTimestamp() : null; } catch (e) {}
