@@ -1,12 +1,26 @@
-# A 32-bit x86 build on an x86_64 Debian host with the i386 architecture
-# added: cmake -S . -B build-m32 -DCMAKE_TOOLCHAIN_FILE=cmake/m32.cmake
+# A 32-bit x86 build by the host's compiler (g++-multilib) against an i386
+# Debian root holding the show's -dev packages, made from one suite so that
+# its versions agree with each other whatever the host has installed:
 #
-# The i386 libraries come from their runtime and -dev:i386 packages. Classic
-# SDL 1.2's dev package cannot be installed for both architectures, so the
-# build uses the amd64 SDL headers (the same for both) and links the i386
-# runtime library by its file name.
+#   cmake -S . -B build-m32 -DCMAKE_TOOLCHAIN_FILE=cmake/m32.cmake -DM32_ROOT=/path/to/root
+#
+# tests/stages/50-m32.sh makes the root (tools/i386root.sh) and runs what
+# this builds with it as the library root of qemu's i386 emulation. The
+# root is a sysroot: headers, libraries, the C library's start files and
+# the linker scripts' absolute paths are all taken from it; only the
+# compiler and its own 32-bit runtime (libgcc, libstdc++) are the host's.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
+if(NOT M32_ROOT)
+  set(M32_ROOT $ENV{M32_ROOT})
+endif()
+if(NOT EXISTS "${M32_ROOT}/usr/lib/i386-linux-gnu/libc.so")
+  message(FATAL_ERROR "M32_ROOT (${M32_ROOT}) is not an i386 root with libc6-dev")
+endif()
+# Passed on to try_compile's projects, which read this file again.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES M32_ROOT)
+set(CMAKE_SYSROOT "${M32_ROOT}")
+
 # 64-bit file offsets and inode numbers: without them readdir and stat fail
 # with EOVERFLOW on file systems that hand out large values (overlay and
 # ext4 directory cookies), and a 32-bit program would see an empty folder.
@@ -16,9 +30,13 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT -m32)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -m32)
 set(CMAKE_MODULE_LINKER_FLAGS_INIT -m32)
 
-# find_library and find_package search /usr/lib/i386-linux-gnu, and
-# pkg-config reads only the i386 .pc files (plus the shared ones).
+# Libraries, headers and packages from the root alone; programs (pkg-config,
+# the code generators) from the host.
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
-set(CMAKE_IGNORE_PATH /usr/lib/x86_64-linux-gnu /lib/x86_64-linux-gnu)
-set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/i386-linux-gnu/pkgconfig:/usr/share/pkgconfig)
-set(SDL_LIBRARY /usr/lib/i386-linux-gnu/libSDL-1.2.so.0 CACHE FILEPATH "SDL 1.2 runtime, i386")
+set(CMAKE_FIND_ROOT_PATH "${M32_ROOT}")
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "${M32_ROOT}")
+set(ENV{PKG_CONFIG_LIBDIR} "${M32_ROOT}/usr/lib/i386-linux-gnu/pkgconfig:${M32_ROOT}/usr/share/pkgconfig")

@@ -1,5 +1,6 @@
-# Sourced by the release command and its test: Debian chroots made once with
-# debootstrap and kept, and commands run inside them. Needs root. The
+# Sourced by the release command, its test and the 32-bit stage: Debian
+# chroots made once with debootstrap and kept, commands run inside them, and
+# roots of another architecture unpacked with mmdebstrap. Needs root. The
 # functions' own variables start with cr_, out of their callers' way.
 
 MIRROR=http://deb.debian.org/debian
@@ -30,6 +31,35 @@ makechroot() {
     inchroot "$cr_dir" sh -c "apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
         apt-get install -y -qq --no-install-recommends $cr_wanted >/dev/null && apt-get clean" ||
         return 1
+    echo "$cr_wanted" >"$cr_dir/.ready"
+}
+
+# makeroot DIR ARCH SUITE PACKAGES...: the files of PACKAGES and of all
+# they depend on, for Debian architecture ARCH, from SUITE alone, unpacked
+# into DIR without running a maintainer script (nothing of ARCH runs while
+# it is made): a root to build against as a sysroot and to run programs
+# with under qemu's user emulation (QEMU_LD_PREFIX=DIR). Made once; a list
+# that changed makes it anew. DIR/.ready holds ARCH SUITE PACKAGES.
+makeroot() {
+    cr_dir=$1
+    shift
+    cr_wanted="$*" cr_arch=$1 cr_suite=$2
+    shift 2
+    if [ -f "$cr_dir/.ready" ] && [ "$(cat "$cr_dir/.ready")" = "$cr_wanted" ]; then
+        return 0
+    fi
+    rm -rf "$cr_dir" "$cr_dir.partial"
+    mkdir -p "$(dirname "$cr_dir")"
+    cr_list=$(echo "$*" | tr ' ' ',')
+    mmdebstrap --arch="$cr_arch" --variant=extract --include="$cr_list" "$cr_suite" \
+        "$cr_dir.partial" "$MIRROR" >"$cr_dir.log" 2>&1 || { tail -n 20 "$cr_dir.log"; return 1; }
+    # The loader's cache, which libc-bin's trigger would have written: a
+    # loader that finds none reads the host's, which lists the host's own
+    # 32-bit libraries (lib32).
+    [ -f "$cr_dir.partial/etc/ld.so.conf" ] ||
+        echo 'include /etc/ld.so.conf.d/*.conf' >"$cr_dir.partial/etc/ld.so.conf"
+    ldconfig -r "$cr_dir.partial" || return 1
+    mv "$cr_dir.partial" "$cr_dir"
     echo "$cr_wanted" >"$cr_dir/.ready"
 }
 

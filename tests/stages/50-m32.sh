@@ -3,7 +3,8 @@
 # real-binary tests (start-up failures, both endings, the clock through
 # ALSA and through the OSS emulation), under the X and audio servers
 # test.sh started. The 64-bit audio server serves 32-bit clients over its
-# socket. Build directory: $M32_BUILD, default build-m32.
+# socket. Build directory: $M32_BUILD, default build-m32, with the i386
+# root in its root/. Fails, never skips, when any of it cannot be done.
 set -eu
 cd "$(dirname "$0")/../.."
 . tools/packages.sh
@@ -11,66 +12,47 @@ build=${M32_BUILD:-build-m32}
 began=$(date +%s)
 since() { echo "$(($(date +%s) - $1)) s"; }
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-added=
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
-    added=yes
-fi
-# The i386 classic SDL dev package would replace the amd64 one, so only the
-# i386 runtime is installed; the build uses the amd64 headers. An archive
-# that cannot give them (seen: a mirror serving a stale i386 index of the
-# security suite, so that no i386 library matched its amd64 twin) is not a
-# fault of the program: the stage says so loudly and is skipped, and an
-# architecture it added is taken away again, so that later installs do
-# not trip over the same index.
-if ! need g++-multilib libsdl1.2debian:i386 libgl1-mesa-dev:i386 libglu1-mesa-dev:i386 \
-    libjpeg62-turbo-dev:i386 libvorbis-dev:i386 libasound2-dev:i386 \
-    libgl1-mesa-dri:i386 libpulsedsp:i386 libasound2-plugins:i386 \
-    libx11-dev:i386 libxtst-dev:i386; then
-    [ -z "$added" ] || $sudo dpkg --remove-architecture i386 2>/dev/null || true
-    [ -z "$added" ] || $sudo apt-get update -qq 2>/dev/null || true
-    echo "m32: SKIPPED: the archive could not give the i386 packages (apt's messages above); nothing 32-bit was built or run"
-    exit 0
-fi
-echo "m32: packages $(since "$began")"
+# Needs root: the i386 root is unpacked by mmdebstrap, and qemu's i386
+# emulation is registered with binfmt_misc.
+[ "$(id -u)" -eq 0 ] || { echo "m32: FAILED: needs root (mmdebstrap, binfmt_misc)"; exit 1; }
+need g++-multilib mmdebstrap qemu-user-static ||
+    { echo "m32: FAILED: the host's 32-bit compiler, mmdebstrap or qemu could not be installed"; exit 1; }
+. tools/chroot.sh
 
-# A kernel without 32-bit x86 support refuses i386 programs ("Exec format
-# error"): then they run under qemu's user-mode i386 emulation, registered
-# with binfmt_misc so that every 32-bit program, children included, is
-# started through it. Slower, and a check of the build, not of the CPU.
-skip=
-probe32=$(mktemp -d)
-printf 'int main(void) { return 0; }\n' >"$probe32/ok.c"
-gcc -m32 "$probe32/ok.c" -o "$probe32/ok"
-if ! "$probe32/ok" 2>/dev/null; then
-    need qemu-user-static
-    binfmt=/proc/sys/fs/binfmt_misc
-    [ -e "$binfmt/register" ] || $sudo mount -t binfmt_misc binfmt_misc "$binfmt"
-    [ -e "$binfmt/qemu-i386" ] || printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
-        $sudo tee "$binfmt/register" >/dev/null
-    "$probe32/ok" || { echo "m32: cannot run 32-bit programs"; exit 1; }
-fi
-rm -rf "$probe32"
-# Registered i386 emulation takes every 32-bit program, whatever the kernel
-# could do itself (a machine may keep it from an earlier run).
-if grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null; then
-    echo "m32: 32-bit programs run under qemu-i386"
-    # About ten times slower: the frame readings of the opening and the
-    # damaged soundtracks through the real binary are left to the native
-    # builds (the widest damage sweeps are the full tier's, not run here).
-    skip='^(Opening|DamagedRun)\.'
-fi
-
-# GoogleTest from its sources, built for 32 bits into the build directory.
+# The i386 side comes from one suite alone, unpacked into a root of its own
+# (cached in the build directory): its versions agree with each other
+# whatever amd64 versions the host has, which Debian's multiarch would
+# demand of i386 packages installed beside them.
 step=$(date +%s)
-toolchain="$PWD/cmake/m32.cmake"
-cmake -S /usr/src/googletest -B "$build/googletest" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$PWD/$build/gtest" >/dev/null
-cmake --build "$build/googletest" -j"$(nproc)" >/dev/null
-cmake --install "$build/googletest" >/dev/null
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$PWD/$build/gtest" >/dev/null
+root=$PWD/$build/root
+makeroot "$root" i386 bookworm libc6-dev libstdc++-12-dev libgtest-dev \
+    libsdl1.2-dev libgl1-mesa-dev libglu1-mesa-dev libjpeg62-turbo-dev libvorbis-dev \
+    libasound2-dev libx11-dev libxtst-dev libgl1-mesa-dri libpulsedsp libasound2-plugins ||
+    { echo "m32: FAILED: the i386 root could not be made (mmdebstrap's messages above)"; exit 1; }
+# ALSA's default device goes to the audio server, as a desktop's sound
+# server sets it.
+printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$root/etc/alsa/conf.d/99-pulse.conf"
+echo "m32: i386 root $(since "$step")"
+
+# Every 32-bit program, children included, runs under qemu's user-mode i386
+# emulation with the root as its library root: its loader, libraries, GL
+# driver and ALSA configuration are the root's, while sockets (X, the audio
+# server) and the build tree, absent from the root, are the host's. Used
+# even where the kernel could run i386 programs itself, so that nothing of
+# the host's own 32-bit libraries is loaded.
+binfmt=/proc/sys/fs/binfmt_misc
+[ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+[ -e "$binfmt/qemu-i386" ] || printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' >"$binfmt/register"
+[ "$(head -n1 "$binfmt/qemu-i386")" = enabled ] || echo 1 >"$binfmt/qemu-i386"
+QEMU_LD_PREFIX=$root
+export QEMU_LD_PREFIX
+# About ten times slower: the frame readings of the opening and the damaged
+# soundtracks through the real binary are left to the native builds (the
+# widest damage sweeps are the full tier's, not run here).
+skip='^(Opening|DamagedRun)\.'
+
+step=$(date +%s)
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/m32.cmake" -DM32_ROOT="$root" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 echo "m32: build $(since "$step")"
 
@@ -78,6 +60,14 @@ readelf -h "$build/demoplayer" | grep -q 'Class:.*ELF32' || { echo "m32: demopla
 readelf -h "$build/demoplayer" | grep -q 'Machine:.*80386' || { echo "m32: demoplayer is not i386"; exit 1; }
 readelf -d "$build/demoplayer" | grep -q 'NEEDED.*libSDL-1.2.so.0' || { echo "m32: demoplayer does not need SDL 1.2"; exit 1; }
 echo "m32: demoplayer is ELF 32-bit i386, needs libSDL-1.2.so.0"
+# The libraries it loads are the root's: the C library from the root's
+# multiarch folder, nothing from the host's own 32-bit runtime (lib32).
+# Started where no soundtrack is, it stops after setting the video mode.
+loaded=$( (cd / && LD_DEBUG=libs "$OLDPWD/$build/demoplayer" 2>&1 >/dev/null) | sed -n 's/.*calling init: //p')
+echo "$loaded" | grep -qx /lib/i386-linux-gnu/libc.so.6 &&
+    echo "$loaded" | grep -q '/libSDL-1.2.so.0$' && ! echo "$loaded" | grep -q lib32 ||
+    { echo "m32: demoplayer did not load its libraries from the i386 root:"; echo "$loaded"; exit 1; }
+echo "m32: demoplayer loads its $(echo "$loaded" | wc -l) libraries from the i386 root"
 
 step=$(date +%s)
 ctest --test-dir "$build" -L 'fast|binary' ${skip:+-E "$skip"} --output-on-failure -j2 --timeout 600
