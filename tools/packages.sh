@@ -1,13 +1,21 @@
-# Sourced by play.sh and test.sh: installs Debian packages with apt-get,
-# through sudo when not root, skipping the download when all are present.
-need() {
+# Sourced by play.sh, test.sh and the other scripts: installs Debian
+# packages with apt-get, through sudo when not root, skipping the download
+# when all are present.
+
+# unmet PACKAGES...: sets missing to those of PACKAGES not installed, and
+# sudo to what apt-get is run through.
+unmet() {
     missing=""
     for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
     done
-    [ -z "$missing" ] && return 0
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
+}
+
+need() {
+    unmet "$@"
+    [ -z "$missing" ] && return 0
     # A mirror caught mid-sync serves index files of the wrong size, and
     # the update fails; a later try may find it whole. After the last try
     # the install goes on with the indexes that did come: apt says which
@@ -51,3 +59,23 @@ WINE_PACKAGES="wine64 wine"
 # (without autoaudiosink its web process aborts).
 WEBKIT_PACKAGES="webkit2gtk-driver gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     gstreamer1.0-pulseaudio"
+# What the full tier's stages take besides the above (each stage still
+# names its own): other SDL runtimes, valgrind, the 32-bit toolchain and
+# its root, the browsers and their build, the Windows build and Wine, the
+# release's chroots and checks.
+FULL_PACKAGES="libsdl1.2-compat valgrind xdotool g++-multilib mmdebstrap qemu-user-static
+    chromium firefox-esr emscripten dpkg-dev python3 $WEBKIT_PACKAGES
+    $WIN_PACKAGES $WINE_PACKAGES zip unzip debootstrap rsync x11-apps imagemagick binutils
+    fonts-dejavu-core"
+
+# fetch PACKAGES...: downloads what need would install, without installing
+# it, so that the download goes on while other work runs; a later need of
+# the same packages unpacks them from apt's cache. Call it after a need,
+# whose update it relies on, and run it in the background: nothing else may
+# install meanwhile (apt's cache is locked while it downloads).
+fetch() {
+    unmet "$@"
+    [ -z "$missing" ] && return 0
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -o DPkg::Lock::Timeout=300 -qq -y \
+        --download-only --no-install-recommends --no-remove $missing >/dev/null
+}
