@@ -6,7 +6,9 @@
 # comes first; then SIGTERM, which SDL turns into a normal quit. Fails on
 # any memcheck error not listed in tests/sanitizers/valgrind.supp, on any
 # invalid read or write in the log, on an abnormal end, or when not a
-# single frame was presented. Built without sanitizers in build-vg.
+# single frame was presented. Uses the default build ($BUILD, default
+# build/, with its tests, whose probe counts the frames), which has no
+# sanitizers.
 #
 # Run by test.sh with its X and audio servers; run alone, it starts its own.
 set -eu
@@ -18,18 +20,20 @@ need valgrind
 . tools/headless.sh
 ensureheadless
 
-cmake -S . -B build-vg -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build-vg -j"$(nproc)" --target demoplayer probe
+build=${BUILD:-build}
+cmake -S . -B "$build" -DBUILD_TESTING=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target demoplayer probe
+build=$(cd "$build" && pwd)
 
 work=$(mktemp -d)
 frames="$work/frames"
 : >"$frames"
 # No leak check: the show keeps everything it makes until the process
 # ends, and the music thread is still writing when it does.
-LD_PRELOAD="$root/build-vg/tests/libprobe.so" PROBE_LOG="$frames" \
+LD_PRELOAD="$build/tests/libprobe.so" PROBE_LOG="$frames" \
     valgrind --tool=memcheck --error-exitcode=99 --leak-check=no \
     --num-callers=30 --suppressions="$root/tests/sanitizers/valgrind.supp" \
-    --log-file="$work/memcheck.log" build-vg/demoplayer >"$work/stdout" &
+    --log-file="$work/memcheck.log" "$build/demoplayer" >"$work/stdout" &
 show=$!
 waited=0
 while [ "$(grep -c '^swap$' "$frames" || true)" -lt 300 ] && [ "$waited" -lt 240 ] \
