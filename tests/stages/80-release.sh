@@ -64,16 +64,18 @@ echo "release stage: test chroots ready $(since "$step") after the release"
 tarball=$dist/$name-linux-x86_64.tar.gz
 size=$(stat -c %s "$tarball")
 [ "$size" -le 8000000 ] || fail "tarball is $size bytes, over 8 MB"
+# The downloads the release's README.txt lists are all there: a release
+# that lost one (its build failed) fails here.
 page=$dist/$name.html
-if [ -f "$page" ]; then
-    size=$(stat -c %s "$page")
-    [ "$size" -le 3145728 ] || fail "$name.html is $size bytes, over 3 MiB"
-    grep -q "^[0-9a-f]\{64\}  $name\.html\$" "$dist/SHA256SUMS" || fail "$name.html is not in SHA256SUMS"
-    grep -q "^$name\.html\$" "$dist/README.txt" || fail "README.txt does not name $name.html"
-    echo "release stage: one-file page $name.html, $size bytes, in SHA256SUMS and README.txt"
-else
-    echo "release stage: no one-file page in this release"
-fi
+[ -f "$page" ] || fail "the release has no one-file page $name.html (build-release/web.log says why)"
+size=$(stat -c %s "$page")
+[ "$size" -le 3145728 ] || fail "$name.html is $size bytes, over 3 MiB"
+grep -q "^[0-9a-f]\{64\}  $name\.html\$" "$dist/SHA256SUMS" || fail "$name.html is not in SHA256SUMS"
+grep -q "^$name\.html\$" "$dist/README.txt" || fail "README.txt does not name $name.html"
+echo "release stage: one-file page $name.html, $size bytes, in SHA256SUMS and README.txt"
+for zip in "$name-web.zip" "$name-windows-x86_64.zip"; do
+    [ -f "$dist/$zip" ] || fail "the release has no $zip (build-release/web.log or win.log says why)"
+done
 
 if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -S "$XDG_RUNTIME_DIR/pulse/native" ]; then
     startheadless
@@ -214,25 +216,21 @@ check trixie
 # compares frames with this release's native demorender).
 step=$(date +%s)
 zip=$dist/$name-web.zip
-if [ -f "$zip" ]; then
-    unzip -q "$zip" -d "$work/web"
-    site=$work/web/$name-web
-    for f in index.html demo.js demo.wasm data/lyd.ogg; do
-        [ -f "$site/$f" ] || fail "web archive lacks $f"
-    done
-    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-    python3 -m http.server -b 127.0.0.1 -d "$site" "$port" >/dev/null 2>&1 &
-    serverpid=$!
-    until python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/')" 2>/dev/null; do
-        sleep 0.2
-    done
-    (cd tests/web && [ -d node_modules/puppeteer-core ] || npm ci --no-audit --no-fund >/dev/null)
-    SITE_URL="http://127.0.0.1:$port/" DEMORENDER=$cache/host/demorender node tests/web/show.js ||
-        fail "the web archive fails the browser test"
-    echo "release stage: web archive passes the browser test, $(since "$step")"
-else
-    echo "release stage: no web archive in this release"
-fi
+unzip -q "$zip" -d "$work/web"
+site=$work/web/$name-web
+for f in index.html demo.js demo.wasm data/lyd.ogg; do
+    [ -f "$site/$f" ] || fail "web archive lacks $f"
+done
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -m http.server -b 127.0.0.1 -d "$site" "$port" >/dev/null 2>&1 &
+serverpid=$!
+until python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/')" 2>/dev/null; do
+    sleep 0.2
+done
+(cd tests/web && [ -d node_modules/puppeteer-core ] || npm ci --no-audit --no-fund >/dev/null)
+SITE_URL="http://127.0.0.1:$port/" DEMORENDER=$cache/host/demorender node tests/web/show.js ||
+    fail "the web archive fails the browser test"
+echo "release stage: web archive passes the browser test, $(since "$step")"
 
 # The video.
 video=$dist/$name-1080p60.mp4
