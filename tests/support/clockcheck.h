@@ -35,8 +35,10 @@ public:
     serverpace();       // starts reading; returns once the first piece came
     ~serverpace();
     void stop();
-    // Empty when the pace is known; else why not (no capture device, or
+    // Whether the monitor could be opened for 16-bit stereo. trouble is
+    // empty when the pace is known; else why not (no capture device, or
     // the reader fell behind and lost pieces).
+    bool opened = false;
     std::string trouble;
     // Clock units of sound the server played between two CLOCK_MONOTONIC
     // moments, as far as the pieces that had arrived by then tell.
