@@ -41,9 +41,10 @@ echo "m32: i386 root $(since "$step")"
 # even where the kernel could run i386 programs itself, so that nothing of
 # the host's own 32-bit libraries is loaded.
 binfmt=/proc/sys/fs/binfmt_misc
-[ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
-[ -e "$binfmt/qemu-i386" ] || printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' >"$binfmt/register"
-[ "$(head -n1 "$binfmt/qemu-i386")" = enabled ] || echo 1 >"$binfmt/qemu-i386"
+{ [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"; } &&
+    { [ -e "$binfmt/qemu-i386" ] || printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' >"$binfmt/register"; } &&
+    { [ "$(head -n1 "$binfmt/qemu-i386")" = enabled ] || echo 1 >"$binfmt/qemu-i386"; } ||
+    { echo "m32: FAILED: qemu's i386 emulation could not be registered with binfmt_misc"; exit 1; }
 QEMU_LD_PREFIX=$root
 export QEMU_LD_PREFIX
 # About ten times slower: the frame readings of the opening and the damaged
