@@ -2,7 +2,7 @@
 # The commands of README.md and of the manuals in docs/ run as written:
 # each script of the repository that a command line of those pages starts
 # (an indented line whose first word, after any VAR=value, is a path such
-# as ./test.sh or tools/release.sh) is in git as an executable file (mode
+# as ./test.sh or tools/release/release.sh) is in git as an executable file (mode
 # 100755) with a #! line. Files a build makes (build/..., build-*/...) are
 # left out. Fails when no such command is found in README.md, or in docs/,
 # so a changed page format cannot make it pass empty.
