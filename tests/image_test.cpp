@@ -1,12 +1,11 @@
-// Decoding the embedded pictures and turning them into GL textures.
+// Decoding the embedded pictures: their files, libjpeg reading them from
+// memory, and the build refusing a picture that is not colour.
 #include "image/image.h"
 #include "image/pictures.h"
-#include "image/texture.h"
-#include "support/glcontext.h"
+#include "support/jpegmaker.h"
 #include "support/oggmaker.h"
 #include "support/runner.h"
 
-#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -74,20 +73,6 @@ std::vector<segment> segments(const unsigned char* data, int length)
         at += 2 + size;
     }
     return found;
-}
-
-GLint texparameter(GLenum name)
-{
-    GLint value = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
-    return value;
-}
-
-GLint levelparameter(GLint level, GLenum name)
-{
-    GLint value = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &value);
-    return value;
 }
 
 }
@@ -222,202 +207,19 @@ TEST(Jpegmemsrc, HandsOverTheArrayAndSkipsWithinIt)
     jpeg_destroy_decompress(&cinfo);
 }
 
-TEST(Texture, LeavesTexturingOffAndItsNameBound)
-{
-    freshgl();
-    texture glow(glowjpg, glowjpglen, true);
-    EXPECT_NE(0u, glow.id);
-    EXPECT_TRUE(glow.wrap);
-    EXPECT_EQ(GL_FALSE, glIsEnabled(GL_TEXTURE_2D));
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLint>(glow.id), bound);
-    EXPECT_EQ(128, glow.img->width);
-    EXPECT_EQ(128, glow.img->height);
-
-    texture hamster(hamsterjpg, hamsterjpglen, true);
-    EXPECT_NE(glow.id, hamster.id);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLint>(hamster.id), bound);
-    EXPECT_EQ(static_cast<GLenum>(GL_NO_ERROR), glGetError());
-}
-
-TEST(Texture, SetsWrapAndFilterModes)
-{
-    freshgl();
-    texture repeating(glowjpg, glowjpglen, true);
-    EXPECT_EQ(GL_REPEAT, texparameter(GL_TEXTURE_WRAP_S));
-    EXPECT_EQ(GL_REPEAT, texparameter(GL_TEXTURE_WRAP_T));
-    EXPECT_EQ(GL_LINEAR_MIPMAP_LINEAR, texparameter(GL_TEXTURE_MIN_FILTER));
-    EXPECT_EQ(GL_LINEAR, texparameter(GL_TEXTURE_MAG_FILTER));
-
-    texture clamped(glowjpg, glowjpglen, false);
-    EXPECT_FALSE(clamped.wrap);
-    EXPECT_EQ(GL_CLAMP_TO_EDGE, texparameter(GL_TEXTURE_WRAP_S));
-    EXPECT_EQ(GL_CLAMP_TO_EDGE, texparameter(GL_TEXTURE_WRAP_T));
-    EXPECT_EQ(GL_LINEAR_MIPMAP_LINEAR, texparameter(GL_TEXTURE_MIN_FILTER));
-}
-
-// A 388x976 colour JPEG, white with a blue band along the top 60 rows:
-// a size that is no power of two, for GLU to rescale.
-std::vector<unsigned char> tallpicture()
-{
-    const int width = 388, height = 976;
-    std::vector<unsigned char> rgb(width * height * 3, 255);
-    for (int y = 0; y < 60; y++)
-        for (int x = 0; x < width; x++) {
-            rgb[(y * width + x) * 3] = 20;
-            rgb[(y * width + x) * 3 + 1] = 80;
-        }
-    jpeg_compress_struct c;
-    jpeg_error_mgr errors;
-    c.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = &rgb[c.next_scanline * width * 3];
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::vector<unsigned char> jpeg(out, out + size);
-    std::free(out);
-    return jpeg;
-}
-
-TEST(Texture, TallPictureGetsACompleteMipmapChain)
-{
-    freshgl();
-    std::vector<unsigned char> tall = tallpicture();
-    texture bottle(tall.data(), static_cast<int>(tall.size()), true);
-    GLint width = levelparameter(0, GL_TEXTURE_WIDTH);
-    GLint height = levelparameter(0, GL_TEXTURE_HEIGHT);
-    // Scaled to powers of two no further than a factor of two away.
-    EXPECT_EQ(0, width & (width - 1));
-    EXPECT_EQ(0, height & (height - 1));
-    EXPECT_GT(width, 388 / 2);
-    EXPECT_LT(width, 388 * 2);
-    EXPECT_GT(height, 976 / 2);
-    EXPECT_LT(height, 976 * 2);
-    EXPECT_EQ(GL_RGB, levelparameter(0, GL_TEXTURE_INTERNAL_FORMAT));
-
-    GLint level = 0;
-    while (width > 1 || height > 1) {
-        level++;
-        width = width > 1 ? width / 2 : 1;
-        height = height > 1 ? height / 2 : 1;
-        SCOPED_TRACE(level);
-        ASSERT_EQ(width, levelparameter(level, GL_TEXTURE_WIDTH));
-        ASSERT_EQ(height, levelparameter(level, GL_TEXTURE_HEIGHT));
-    }
-    EXPECT_GE(level, 9);
-}
-
-TEST(Texture, UploadsThePicture)
-{
-    freshgl();
-    texture glow(glowjpg, glowjpglen, true);
-    std::vector<unsigned char> texels(128 * 128 * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-    const unsigned char* centre = &texels[(64 * 128 + 64) * 3];
-    const unsigned char* corner = &texels[0];
-    for (int c = 0; c < 3; c++) {
-        EXPECT_GT(centre[c], 235);
-        EXPECT_LT(corner[c], 16);
-    }
-
-    // A tall picture, rescaled: its blue top stays at the top of the texture.
-    std::vector<unsigned char> tall = tallpicture();
-    texture bottle(tall.data(), static_cast<int>(tall.size()), true);
-    const GLint width = levelparameter(0, GL_TEXTURE_WIDTH);
-    const GLint height = levelparameter(0, GL_TEXTURE_HEIGHT);
-    texels.assign(static_cast<std::size_t>(width) * height * 3, 0);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-    const unsigned char* cap = &texels[((height * 30 / 976) * width + width / 2) * 3];
-    EXPECT_GT(cap[2], cap[0] + 60);
-}
-
-TEST(Texture, DestructionKeepsTheGlName)
-{
-    freshgl();
-    GLuint id;
-    {
-        texture snapshot(snapshotjpg, snapshotjpglen, true);
-        id = snapshot.id;
-    }
-    EXPECT_EQ(GL_TRUE, glIsTexture(id));
-}
-
-// A 16x8 JPEG of `components` components (1 greyscale, 3 RGB, 4 CMYK),
-// encoded here with libjpeg: a horizontal ramp in every component.
-static std::vector<unsigned char> encoded(int components)
-{
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = 16;
-    c.image_height = 8;
-    c.input_components = components;
-    c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
-    jpeg_set_defaults(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(16 * components);
-    for (size_t i = 0; i < row.size(); i++)
-        row[i] = static_cast<unsigned char>(i / components * 16);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::vector<unsigned char> bytes(out, out + size);
-    std::free(out);
-    return bytes;
-}
-
 TEST(Loadjpeg, RefusesPicturesThatAreNotThreeComponentColour)
 {
     for (int components : {1, 4}) {
-        std::vector<unsigned char> jpeg = encoded(components);
+        std::vector<unsigned char> jpeg = jpegramp(components);
         EXPECT_EQ(nullptr, loadjpeg(jpeg.data(), static_cast<int>(jpeg.size()))) << components;
     }
-    std::vector<unsigned char> rgb = encoded(3);
+    std::vector<unsigned char> rgb = jpegramp(3);
     image* img = loadjpeg(rgb.data(), static_cast<int>(rgb.size()));
     ASSERT_NE(nullptr, img);
     EXPECT_EQ(16, img->width);
     EXPECT_EQ(8, img->height);
     std::free(img->pixels);
     std::free(img);
-}
-
-TEST(Texture, RefusedPictureMakesNoGlTexture)
-{
-    freshgl();
-    texture glow(glowjpg, glowjpglen, true);
-    GLint bound = 0;
-    for (int components : {1, 4}) {
-        std::vector<unsigned char> jpeg = encoded(components);
-        texture grey(jpeg.data(), static_cast<int>(jpeg.size()), true);
-        EXPECT_EQ(nullptr, grey.img) << components;
-        EXPECT_EQ(0u, grey.id) << components;
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        EXPECT_EQ(static_cast<GLint>(glow.id), bound) << "GL state untouched";
-        EXPECT_EQ(GL_FALSE, glIsEnabled(GL_TEXTURE_2D));
-    }
-    EXPECT_EQ(static_cast<GLenum>(GL_NO_ERROR), glGetError());
 }
 
 // The build embeds the pictures with cmake/pictures.cmake: it stops at a
@@ -437,7 +239,7 @@ TEST(Pictures, BuildRefusesAPictureThatIsNotColour)
     std::remove(out.c_str());
 
     for (int components : {1, 4}) {
-        writefile(dir.path + "/snapshot.jpg", encoded(components));
+        writefile(dir.path + "/snapshot.jpg", jpegramp(components));
         r = run(embed, dir.path);
         EXPECT_NE(0, r.status) << components;
         EXPECT_NE(std::string::npos, r.out.find("snapshot.jpg has " + std::to_string(components) + " colour components"))

@@ -4,6 +4,7 @@
 #include "display/window.h"
 #include "scenes/gyrotube.h"
 
+#include <algorithm>
 #include <dlfcn.h>
 
 namespace showframe {
@@ -80,6 +81,17 @@ rgb shown(int x, int y)
 int petals()
 {
     return seen.batches[GL_TRIANGLE_FAN] / 2;
+}
+
+double colourful()
+{
+    int hits = 0, total = 0;
+    for (int y = 8; y < 480; y += 16)
+        for (int x = 8; x < 640; x += 16, total++) {
+            rgb p = shown(x, y);
+            hits += std::max({p.r, p.g, p.b}) - std::min({p.r, p.g, p.b}) >= 40;
+        }
+    return static_cast<double>(hits) / total;
 }
 
 }

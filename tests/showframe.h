@@ -48,4 +48,9 @@ rgb shown(int x, int y);
 // Petals drawn by the last frame: each is two triangle fans.
 int petals();
 
+// Share of a 16-pixel grid over the presented frame showing a colourful
+// pixel: the static's channels are independent, so most of its pixels have
+// two channels at least 40 apart; the pictures' plain areas do not.
+double colourful();
+
 }

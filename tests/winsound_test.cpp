@@ -9,17 +9,15 @@
 // win/sound.cpp keeps its device in statics and registers an exit
 // handler, so each case runs in a child process of its own and reports
 // back through a pipe, including what happened during its exit.
-#include <mmsystem.h>
+#include "win/scriptedwaveout.h"
 
 #include "demo/demo.h"
 #include "sound/sound.h"
 
 #include <chrono>
 #include <cstring>
-#include <deque>
 #include <functional>
 #include <gtest/gtest.h>
-#include <map>
 #include <mutex>
 #include <csignal>
 #include <poll.h>
@@ -32,127 +30,6 @@ using namespace std::chrono;
 // The definitions win/sound.cpp needs from the show.
 FILE* demo::dsp;
 std::atomic<std::uint32_t> demo::written;
-
-// The scripted device. Its player thread plays the first queued buffer
-// every `pace` ms (faster than real time), as long as it is not stalled.
-// Made once and never destroyed: its threads outlive the exit handlers.
-struct devicestate {
-    std::mutex lock;
-    std::deque<WAVEHDR*> queue;
-    std::map<WAVEHDR*, std::string> copies;     // each buffer as it was queued
-    std::string sound;                          // every byte played, in order
-    // The count restarts at 0 right after the first reading past `dropat`
-    // bytes: from then on it counts from where that reading was.
-    std::uint32_t dropat = 0;
-    std::uint32_t countfrom = 0;
-    std::uint32_t lastreading = 0;
-    UINT answers = TIME_BYTES;                  // the one unit the driver counts in
-    bool stalled = false;
-    // Writes are refused for `refusefor` once `refuseafter` bytes went in.
-    std::size_t refuseafter = ~std::size_t(0);
-    steady_clock::duration refusefor = steady_clock::duration::max();
-    steady_clock::time_point refusefrom = steady_clock::time_point::max();
-    std::size_t queuedbytes = 0;
-    int writes = 0, refusals = 0, oddbuffers = 0, overwritten = 0, closes = 0;
-    HANDLE event = nullptr;
-};
-static devicestate& device = *new devicestate;
-
-static void checkunchanged(WAVEHDR* h)
-{
-    if (device.copies[h] != std::string(h->lpData, h->dwBufferLength))
-        device.overwritten++;
-}
-
-static void player()
-{
-    for (;;) {
-        std::this_thread::sleep_for(milliseconds(2));
-        std::lock_guard<std::mutex> hold(device.lock);
-        if (device.stalled || device.queue.empty())
-            continue;
-        WAVEHDR* h = device.queue.front();
-        device.queue.pop_front();
-        checkunchanged(h);
-        device.sound.append(h->lpData, h->dwBufferLength);
-        __atomic_fetch_or(&h->dwFlags, WHDR_DONE, __ATOMIC_RELEASE);
-        SetEvent(device.event);
-    }
-}
-
-MMRESULT waveOutOpen(HWAVEOUT* out, UINT, const WAVEFORMATEX*, DWORD_PTR callback, DWORD_PTR, DWORD)
-{
-    *out = reinterpret_cast<HWAVEOUT>(1);
-    device.event = reinterpret_cast<HANDLE>(callback);
-    std::thread(player).detach();
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveOutPrepareHeader(HWAVEOUT, WAVEHDR* h, UINT)
-{
-    h->dwFlags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveOutUnprepareHeader(HWAVEOUT, WAVEHDR* h, UINT)
-{
-    h->dwFlags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveOutWrite(HWAVEOUT, WAVEHDR* h, UINT)
-{
-    std::lock_guard<std::mutex> hold(device.lock);
-    auto now = steady_clock::now();
-    if (device.queuedbytes >= device.refuseafter && device.refusefrom == steady_clock::time_point::max())
-        device.refusefrom = now;
-    if (now >= device.refusefrom && now - device.refusefrom < device.refusefor) {
-        device.refusals++;
-        return MMSYSERR_NODRIVER;
-    }
-    device.writes++;
-    device.oddbuffers += h->dwBufferLength % 4 != 0;
-    device.queuedbytes += h->dwBufferLength;
-    device.copies[h] = std::string(h->lpData, h->dwBufferLength);
-    device.queue.push_back(h);
-    return MMSYSERR_NOERROR;
-}
-
-// A device takes a while to stop: buffers it holds are still its own.
-MMRESULT waveOutReset(HWAVEOUT)
-{
-    std::this_thread::sleep_for(milliseconds(100));
-    std::lock_guard<std::mutex> hold(device.lock);
-    for (WAVEHDR* h : device.queue) {
-        checkunchanged(h);
-        __atomic_fetch_or(&h->dwFlags, WHDR_DONE, __ATOMIC_RELEASE);
-    }
-    device.queue.clear();
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveOutClose(HWAVEOUT)
-{
-    std::lock_guard<std::mutex> hold(device.lock);
-    device.closes++;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveOutGetPosition(HWAVEOUT, MMTIME* t, UINT)
-{
-    std::lock_guard<std::mutex> hold(device.lock);
-    std::uint32_t now = static_cast<std::uint32_t>(device.sound.size());
-    if (device.dropat && now >= device.dropat && !device.countfrom)
-        device.countfrom = device.lastreading;
-    device.lastreading = now;
-    std::uint32_t bytes = now - device.countfrom;
-    t->wType = device.answers;
-    if (device.answers == TIME_MS)
-        t->u.ms = static_cast<DWORD>(bytes * 10ull / 1764);
-    else
-        t->u.cb = bytes;
-    return MMSYSERR_NOERROR;
-}
 
 // The music thread's part: `total` bytes of a pattern that shows any byte
 // lost, repeated or moved, written in pieces of the sizes given in turn.

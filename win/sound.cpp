@@ -195,11 +195,12 @@ static void onexit()
 
 // Wine's waveOut counts sound as played once the audio server has taken
 // it, ahead of what the server's output has played by the server's own
-// latency: about 100 ms with PulseAudio on the live A/V rig (tests/av;
-// with 72 ms held back, three runs still showed the picture 23 to 33 ms
-// early). Under Wine (its ntdll exports wine_get_version) the position is
-// held back by that much; Windows' own drivers count what the output
-// played.
+// latency. Under Wine (its ntdll exports wine_get_version) the position is
+// held back by that latency; Windows' own drivers count what the output
+// played. 100 ms is PulseAudio's under Wine 8.0 on the machine of
+// docs/measured.md; to measure it again, run the Wine stage's live A/V rig
+// (docs/sync.md): its figure is show - mpv in ms, and a figure of -F (the
+// picture early) asks for F ms more here, +F for F ms less.
 enum { serverlatency = 100 };       // ms
 static std::uint32_t heldback;      // bytes; set once by opendsp
 

@@ -249,7 +249,7 @@ lap "audio server killed"
 
 # The release: the zip as the download has it, unpacked into a folder
 # whose name has a space, run from there.
-sh tools/release-win.sh "$work/dist" "$(sed -n 's/^project(demoplayer VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" >/dev/null
+sh tools/release/release-win.sh "$work/dist" "$(sed -n 's/^project(demoplayer VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" >/dev/null
 zip=$(ls "$work"/dist/*-windows-x86_64.zip)
 mkdir -p "$work/my downloads"
 unzip -q "$zip" -d "$work/my downloads"

@@ -1,5 +1,5 @@
 #!/bin/sh
-# The release where viewers meet it. Makes it with tools/release.sh unless
+# The release where viewers meet it. Makes it with tools/release/release.sh unless
 # dist/ already holds this version's files (delete dist/ to test a fresh
 # one), then checks:
 # - the Linux tarball, unpacked in minimal Debian 12 and 13 chroots that
@@ -29,7 +29,7 @@ fail() { echo "release stage: $*"; exit 1; }
 need debootstrap xvfb x11-utils x11-apps xdotool imagemagick ffmpeg binutils unzip \
     pulseaudio chromium
 command -v npm >/dev/null || need nodejs npm
-. tools/chroot.sh
+. tools/release/chroot.sh
 . tools/headless.sh
 convert=/usr/bin/convert
 
@@ -52,7 +52,7 @@ for suite in bookworm trixie; do
 done
 if [ ! -f "$dist/SHA256SUMS" ] || [ ! -f "$dist/$name-linux-x86_64.tar.gz" ]; then
     step=$(date +%s)
-    sh tools/release.sh
+    sh tools/release/release.sh
     echo "release stage: release made in $(since "$step")"
 fi
 step=$(date +%s)

@@ -5,12 +5,12 @@
 # into DIR/demoplayer-VERSION-windows-x86_64.zip. Fails when the zip is
 # over its budget of 4 MB.
 #
-#   sh tools/release-win.sh DIR VERSION     (tools/release.sh runs the copy
+#   sh tools/release/release-win.sh DIR VERSION     (tools/release/release.sh runs the copy
 #                                            in the exported commit)
 set -eu
-[ $# -eq 2 ] || { echo "usage: sh tools/release-win.sh DIR VERSION" >&2; exit 2; }
+[ $# -eq 2 ] || { echo "usage: sh tools/release/release-win.sh DIR VERSION" >&2; exit 2; }
 dir=$1 version=$2
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 sh win/build.sh
 name=demoplayer-$version-windows-x86_64
 mkdir -p "$dir"

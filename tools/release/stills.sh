@@ -5,7 +5,7 @@
 # demorender from $STILLS_BUILD (default build-release/host, built here when
 # missing) on the X display in DISPLAY, or on a virtual one of its own.
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 build=${STILLS_BUILD:-build-release/host}
 out=docs/stills
 . tools/packages.sh

@@ -2,10 +2,10 @@
 # Draws the show's six stand-in pictures into image/pictures/ with
 # ImageMagick 6 and the DejaVu and Liberation fonts. Every random source is
 # seeded and ImageMagick runs on one thread, so two runs give byte-identical
-# files. Usage: tools/mkpictures.sh [output directory]
+# files. Usage: tools/assets/mkpictures.sh [output directory]
 set -euo pipefail
 
-out=${1:-"$(cd "$(dirname "$0")/.." && pwd)/image/pictures"}
+out=${1:-"$(cd "$(dirname "$0")/../.." && pwd)/image/pictures"}
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs inside the Debian 11 build chroot (tools/release.sh starts it there):
+# Runs inside the Debian 11 build chroot (tools/release/release.sh starts it there):
 # builds SDL 1.2 from Debian's source package and the show against it,
 # and lays out the portable folder FOLDER:
 #

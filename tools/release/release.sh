@@ -12,7 +12,7 @@
 # the video and README.txt. Chroots, sources and builds are kept in
 # build-release/, so a second run builds only what changed.
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 root=$(pwd)
 began=$(date +%s)
 since() { echo "$(($(date +%s) - $1)) s"; }
@@ -21,7 +21,7 @@ dist=$root/dist
 
 . tools/packages.sh
 need debootstrap rsync $BUILD_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils zip
-. tools/chroot.sh
+. tools/release/chroot.sh
 
 # The committed tree, exported afresh; files whose content did not change
 # keep their times, so the builds below redo only what did. The web and
@@ -55,8 +55,8 @@ makechroot "$cache/bullseye" bullseye g++ cmake make pkgconf dpkg-dev patchelf \
 echo "release: build chroot $(since "$step")"
 step=$(date +%s)
 folder=$cache/stage/$name-linux-x86_64
-inchroot "$cache/bullseye" -b "$root" /bin/sh "$source/tools/portable.sh" "$source" "$cache/portable" "$folder"
-sed "s/@VERSION@/$version/g" "$source/tools/release-readme.txt" >"$cache/README.txt"
+inchroot "$cache/bullseye" -b "$root" /bin/sh "$source/tools/release/portable.sh" "$source" "$cache/portable" "$folder"
+sed "s/@VERSION@/$version/g" "$source/tools/release/release-readme.txt" >"$cache/README.txt"
 cp "$cache/README.txt" "$folder/README.txt"
 rm -rf "$dist"
 mkdir -p "$dist"
@@ -87,10 +87,10 @@ if [ -f "$source/web/build.sh" ]; then
 fi
 echo "release: web site $web, $(since "$step")"
 
-# 3. The Windows program, cross-built with mingw-w64 (tools/release-win.sh
+# 3. The Windows program, cross-built with mingw-w64 (tools/release/release-win.sh
 # and win/build.sh of the exported tree), as a zip.
 step=$(date +%s)
-if sh "$source/tools/release-win.sh" "$dist" "$version" >"$cache/win.log" 2>&1; then
+if sh "$source/tools/release/release-win.sh" "$dist" "$version" >"$cache/win.log" 2>&1; then
     win="included"
 else
     win="not included (see build-release/win.log)"
@@ -106,7 +106,7 @@ cmake --build "$cache/host" --target demorender -j2 >/dev/null
 . tools/headless.sh
 startxvfb
 trap 'kill "$XPID" 2>/dev/null || true' EXIT
-STILLS_BUILD=$cache/host sh tools/stills.sh
+STILLS_BUILD=$cache/host sh tools/release/stills.sh
 (cd "$source" && "$cache/host/demorender" --out "$dist/$name-1080p60.mp4" 2>"$cache/video.log") ||
     { tail -n 5 "$cache/video.log"; exit 1; }
 echo "release: stills and video $(since "$step")"
