@@ -29,7 +29,7 @@ fail() { echo "release stage: $*"; exit 1; }
 need debootstrap xvfb x11-utils x11-apps xdotool imagemagick ffmpeg binutils unzip \
     pulseaudio chromium
 command -v npm >/dev/null || need nodejs npm
-. tools/release/chroot.sh
+. tools/chroot.sh
 . tools/headless.sh
 convert=/usr/bin/convert
 

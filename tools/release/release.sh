@@ -21,7 +21,7 @@ dist=$root/dist
 
 . tools/packages.sh
 need debootstrap rsync $BUILD_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils zip
-. tools/release/chroot.sh
+. tools/chroot.sh
 
 # The committed tree, exported afresh; files whose content did not change
 # keep their times, so the builds below redo only what did. The web and
