@@ -1,5 +1,5 @@
 # Sourced by the release command, its test and the 32-bit stage: Debian
-# chroots made once with debootstrap and kept, commands run inside them, and
+# chroots made once and kept, commands run inside them, and
 # roots of another architecture unpacked with mmdebstrap. Needs root. The
 # functions' own variables start with cr_, out of their callers' way.
 
@@ -7,8 +7,9 @@ MIRROR=http://deb.debian.org/debian
 SECURITY=http://deb.debian.org/debian-security
 
 # makechroot DIR SUITE PACKAGES...: a minbase chroot of SUITE in DIR with
-# PACKAGES installed (without recommends), made once; a chroot whose package
-# list changed is extended, never rebuilt. DIR/.ready holds the list.
+# PACKAGES installed (without recommends), made once with mmdebstrap; a
+# chroot whose package list changed is extended, never rebuilt.
+# DIR/.ready holds the list.
 makechroot() {
     cr_dir=$1 cr_suite=$2
     shift 2
@@ -19,14 +20,18 @@ makechroot() {
     if [ ! -x "$cr_dir/usr/bin/apt-get" ]; then
         rm -rf "$cr_dir" "$cr_dir.partial"
         mkdir -p "$(dirname "$cr_dir")"
-        debootstrap --variant=minbase "$cr_suite" "$cr_dir.partial" "$MIRROR" >"$cr_dir.log" 2>&1 ||
+        # The suite and its security updates, PACKAGES in the same apt run
+        # (mmdebstrap keeps services from starting while it installs).
+        mmdebstrap --variant=minbase --include="$(echo "$cr_wanted" | tr ' ' ',')" \
+            "$cr_suite" "$cr_dir.partial" "deb $MIRROR $cr_suite main" \
+            "deb $SECURITY $cr_suite-security main" >"$cr_dir.log" 2>&1 ||
             { tail -n 20 "$cr_dir.log"; return 1; }
+        # Nor does anything installed later.
+        printf '#!/bin/sh\nexit 101\n' >"$cr_dir.partial/usr/sbin/policy-rc.d"
+        chmod 755 "$cr_dir.partial/usr/sbin/policy-rc.d"
         mv "$cr_dir.partial" "$cr_dir"
-        # Security updates too; debootstrap wrote only the suite's own line.
-        echo "deb $SECURITY $cr_suite-security main" >>"$cr_dir/etc/apt/sources.list"
-        # Nothing inside starts services.
-        printf '#!/bin/sh\nexit 101\n' >"$cr_dir/usr/sbin/policy-rc.d"
-        chmod 755 "$cr_dir/usr/sbin/policy-rc.d"
+        echo "$cr_wanted" >"$cr_dir/.ready"
+        return 0
     fi
     inchroot "$cr_dir" sh -c "apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
         apt-get install -y -qq --no-install-recommends $cr_wanted >/dev/null && apt-get clean" ||

@@ -65,7 +65,7 @@ WEBKIT_PACKAGES="webkit2gtk-driver gstreamer1.0-plugins-base gstreamer1.0-plugin
 # release's chroots and checks.
 FULL_PACKAGES="libsdl1.2-compat valgrind xdotool g++-multilib mmdebstrap qemu-user-static
     chromium firefox-esr emscripten dpkg-dev python3 $WEBKIT_PACKAGES
-    $WIN_PACKAGES $WINE_PACKAGES zip unzip debootstrap rsync x11-apps imagemagick binutils
+    $WIN_PACKAGES $WINE_PACKAGES zip unzip rsync x11-apps imagemagick binutils
     fonts-dejavu-core"
 
 # fetch PACKAGES...: downloads what need would install, without installing

@@ -26,7 +26,7 @@ since() { echo "$(($(date +%s) - $1)) s"; }
 fail() { echo "release stage: $*"; exit 1; }
 
 . tools/packages.sh
-need debootstrap xvfb x11-utils x11-apps xdotool imagemagick ffmpeg binutils unzip \
+need mmdebstrap xvfb x11-utils x11-apps xdotool imagemagick ffmpeg binutils unzip \
     pulseaudio chromium
 command -v npm >/dev/null || need nodejs npm
 . tools/chroot.sh

@@ -3,7 +3,7 @@
 # chroot, so it runs with glibc 2.31 and later), the web site and the web
 # build's one-file page and the Windows program when their builds succeed,
 # the 1080p60 video, README.txt and SHA256SUMS; and renders the README's
-# stills again (docs/stills of the working tree). Needs root (debootstrap,
+# stills again (docs/stills of the working tree). Needs root (mmdebstrap,
 # chroot).
 # Everything in dist/ is built from the last commit, exported into
 # build-release/source, never from uncommitted changes: the portable build,
@@ -20,7 +20,7 @@ cache=$root/build-release
 dist=$root/dist
 
 . tools/packages.sh
-need debootstrap rsync $BUILD_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils zip
+need mmdebstrap rsync $BUILD_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils zip
 . tools/chroot.sh
 
 # The committed tree, exported afresh; files whose content did not change
