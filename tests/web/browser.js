@@ -229,10 +229,27 @@ function nativeframe(t, file) {
   return fs.readFileSync(file);
 }
 
+// The exit status of a test file whose browser's driver stopped answering
+// (every call waiting out the protocol's timeout): the only failure the
+// web stage runs a file again for. A failed check exits with 1.
+const HUNG = 3;
+
+function hung(e) {
+  return /timed out\. Increase the 'protocolTimeout'/.test(String(e && e.message));
+}
+
+// Ends a test file on an error thrown out of it: status HUNG when the
+// driver stopped answering, 1 otherwise.
+function fail(e) {
+  console.error(e);
+  process.exit(hung(e) ? HUNG : 1);
+}
+
 // Runs `tests` (name -> async (browser) => page) in one browser, one page
 // each: a test passes when it returns without throwing and its page raised
 // no error. Only the names holding `only`, when given. Prints a line per
-// test and exits with status 1 when any failed.
+// test and exits with status 1 when any failed, HUNG when the driver
+// stopped answering.
 async function runtests(label, tests, only) {
   const browser = await launch();
   console.log(`${label}: ${await version(browser)}`);
@@ -249,9 +266,9 @@ async function runtests(label, tests, only) {
       console.log(`FAIL ${name}: ${e.message}`);
       // A driver that stopped answering answers no later test either:
       // each would wait out the protocol's timeout in turn.
-      if (/timed out\. Increase the 'protocolTimeout'/.test(e.message)) {
+      if (hung(e)) {
         console.log(`${label}: the driver stopped answering; the tests after this one are not run`);
-        process.exit(1);
+        process.exit(HUNG);
       }
     }
     if (page) await page.close();
@@ -263,5 +280,5 @@ async function runtests(label, tests, only) {
 
 module.exports = {
   engine, stamped, launch, version, newpage, open, until, text, sleep, said, exited, escape, released,
-  account, compare, nativeframe, site, runtests,
+  account, compare, nativeframe, site, runtests, fail, HUNG,
 };

@@ -12,7 +12,7 @@
 //   node tests/web/clock.js [WORDS]   (under X, site at SITE_URL)
 'use strict';
 const assert = require('assert');
-const { open, until, sleep, said, exited, escape, released, runtests } = require('./browser');
+const { open, until, sleep, said, exited, escape, released, runtests, fail } = require('./browser');
 
 const rate = 1616.6667;   // clock units per second of sound
 
@@ -192,4 +192,4 @@ async function main() {
   await runtests('clock', tests, process.argv[2]);
 }
 
-main().catch((e) => { console.error(e); process.exit(1); });
+main().catch(fail);

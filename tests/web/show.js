@@ -23,7 +23,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const {
-  stamped, runtests, open, until, text, sleep, said, exited, escape, released, account, compare, nativeframe,
+  stamped, runtests, open, until, text, sleep, said, exited, escape, released, account, compare, nativeframe, fail,
 } = require('./browser');
 const { relay } = require('./relay');
 
@@ -252,4 +252,4 @@ async function main() {
   await runtests('show', tests, process.argv[2]);
 }
 
-main().catch((e) => { console.error(e); process.exit(1); });
+main().catch(fail);
