@@ -205,11 +205,15 @@ const tests = {
     check(late.length > 5 && late[late.length - 1][1] === late[0][1], 'the clock moved in the held output\'s second half');
     // The witness's rendered sound at page time t, s: each count says that
     // many frames were rendered by its arrival at the latest, and rendering
-    // goes on in real time; the latest of those over the last 300 ms.
+    // goes on in real time: the latest of those over the last 300 ms, but
+    // no more than the first count to arrive after t (rendering may stall).
     const rendered = (t) => {
-      let best = -Infinity;
-      for (const [at, n] of counts) if (at <= t && at > t - 300) best = Math.max(best, n / samplerate + (t - at) / 1000);
-      return best;
+      let best = -Infinity, next = Infinity;
+      for (const [at, n] of counts) {
+        if (at <= t && at > t - 300) best = Math.max(best, n / samplerate + (t - at) / 1000);
+        if (at > t) next = Math.min(next, n / samplerate);
+      }
+      return Math.min(best, next);
     };
     // The clock less the rendered sound, s, at the frames given, where the
     // witness has counts.
