@@ -72,8 +72,8 @@ async function version(browser) {
 }
 
 // A page of `width` x `height` that records its console lines, uncaught
-// errors, and every text its prompt shows (window.prompts); `before` runs
-// in it before any of the page's scripts. `emulate` (Chromium only), a
+// errors, and every text its prompt shows (window.prompts); `before` (a
+// function or a list of them) runs in it before any of the page's scripts. `emulate` (Chromium only), a
 // device of puppeteer's KnownDevices, takes the place of the size.
 async function newpage(browser, { width = 640, height = 480, before, emulate } = {}) {
   const page = await browser.newPage();
@@ -100,7 +100,7 @@ async function newpage(browser, { width = 640, height = 480, before, emulate } =
       if (p && window.prompts[window.prompts.length - 1] !== p.textContent) window.prompts.push(p.textContent);
     }).observe(document, { subtree: true, childList: true, characterData: true });
   });
-  if (before) await page.evaluateOnNewDocument(before);
+  for (const script of [].concat(before || [])) await page.evaluateOnNewDocument(script);
   return page;
 }
 
@@ -187,6 +187,57 @@ function account(readings) {
     return c0 + (c1 - c0) * (t - p0) / (p1 - p0);
   }
   return { stamps, at };
+}
+
+// The witness of the sound a context rendered, which the page's clock
+// computes nothing from. Run in the page (page.evaluate or before it
+// loads), it defines window.witness(audio): a node added to that context
+// counts, on the audio thread, the sample frames it rendered (an
+// AudioWorklet; a ScriptProcessor where there is none) and posts the count
+// every 1024 frames to window.counts, [page ms at arrival, frames]. It
+// sees what was rendered, not what the device has played: an error the
+// same throughout (a latency taken off everywhere), or the device's own
+// delay, only the live rig (tests/av) sees.
+function witness() {
+  window.counts = [];
+  window.witness = (audio) => {
+    const push = (frames) => window.counts.push([performance.now(), frames]);
+    if (!audio.audioWorklet) {
+      let frames = 0;
+      const node = audio.createScriptProcessor(1024, 1, 1);
+      node.onaudioprocess = (e) => push((frames += e.outputBuffer.length));
+      node.connect(audio.destination);
+      return;
+    }
+    const code = `registerProcessor('witness', class extends AudioWorkletProcessor {
+      constructor() { super(); this.frames = 0; }
+      process(inputs, outputs) {
+        this.frames += outputs[0][0].length;
+        if (this.frames % 1024 === 0) this.port.postMessage(this.frames);
+        return true;
+      }
+    });`;
+    audio.audioWorklet.addModule(URL.createObjectURL(new Blob([code], { type: 'application/javascript' }))).then(() => {
+      const node = new AudioWorkletNode(audio, 'witness');
+      node.port.onmessage = (e) => push(e.data);
+      node.connect(audio.destination);
+    });
+  };
+}
+
+// The witness's rendered sound at page time t, s (from a count's origin),
+// given its counts and the context's sample rate: each count says that
+// many frames were rendered by its arrival at the latest, and rendering
+// goes on in real time: the latest of those over the last 300 ms, but no
+// more than the first count to arrive after t (rendering may stall). Not
+// finite where no count arrived in the 300 ms before t.
+function rendered(counts, samplerate, t) {
+  let best = -Infinity, next = Infinity;
+  for (const [at, n] of counts) {
+    if (at <= t && at > t - 300) best = Math.max(best, n / samplerate + (t - at) / 1000);
+    if (at > t) next = Math.min(next, n / samplerate);
+  }
+  return Math.min(best, next);
 }
 
 // Mean absolute difference per channel (0..255) and the number of pixels
@@ -280,5 +331,5 @@ async function runtests(label, tests, only) {
 
 module.exports = {
   engine, stamped, launch, version, newpage, open, until, text, sleep, said, exited, escape, released,
-  account, compare, nativeframe, site, runtests, fail, HUNG,
+  account, witness, rendered, compare, nativeframe, site, runtests, fail, HUNG,
 };

@@ -13,7 +13,7 @@
 //   node tests/web/clock.js [WORDS]   (under X, site at SITE_URL)
 'use strict';
 const assert = require('assert');
-const { engine, open, until, sleep, said, exited, escape, released, runtests, fail } = require('./browser');
+const { engine, open, until, sleep, said, exited, escape, released, witness, rendered, runtests, fail } = require('./browser');
 
 const rate = 1616.6667;   // clock units per second of sound
 
@@ -28,18 +28,11 @@ const rate = 1616.6667;   // clock units per second of sound
 // is the page's reading of the output (Module.lastread), in clock units
 // but not truncated; the frame is drawn for a little later, when it will
 // be seen.
-//
-// The witness: a node the test adds to the page's context counts, on the
-// audio thread, the sample frames the context really rendered (an
-// AudioWorklet; a ScriptProcessor where there is none) and posts the
-// count every 1024 frames: window.fake.counts, [page ms at arrival,
-// frames]. The page's clock computes nothing from it. It catches a clock
-// that runs ahead of or falls behind the rendered sound (a timestamp it
-// should not have trusted, a stall, a wrong rate); it cannot catch an
-// error that is the same throughout (its offset from the clock is taken
-// in the first phase: a latency taken off wrongly everywhere) nor what
-// happens after rendering (the device's own delay): the live rig
-// (tests/av) sees those.
+// The witness (browser.js) counts the frames the context really rendered;
+// the clock less it, taken while the engine's own timestamps are used, is
+// what the later phases are judged against. That catches a clock that leaves the rendered sound
+// (a timestamp believed that should not be, a stall, a wrong rate), not an
+// error the same in every phase nor the device's delay after rendering.
 function fake() {
   const proto = window.AudioContext.prototype;
   const realstamp = proto.getOutputTimestamp;
@@ -70,41 +63,20 @@ function fake() {
     if (mode === 'hold') f.held = { stamp: realstamp.call(Module.audio), current: now(Module.audio) };
     f.mode = mode;
   };
-  f.counts = [];
-  function witness(audio) {
-    f.witness = true;
-    const push = (frames) => f.counts.push([performance.now(), frames]);
-    if (!audio.audioWorklet) {
-      let frames = 0;
-      const node = audio.createScriptProcessor(1024, 1, 1);
-      node.onaudioprocess = (e) => push((frames += e.outputBuffer.length));
-      node.connect(audio.destination);
-      return;
-    }
-    const code = `registerProcessor('witness', class extends AudioWorkletProcessor {
-      constructor() { super(); this.frames = 0; }
-      process(inputs, outputs) {
-        this.frames += outputs[0][0].length;
-        if (this.frames % 1024 === 0) this.port.postMessage(this.frames);
-        return true;
-      }
-    });`;
-    audio.audioWorklet.addModule(URL.createObjectURL(new Blob([code], { type: 'application/javascript' }))).then(() => {
-      const node = new AudioWorkletNode(audio, 'witness');
-      node.port.onmessage = (e) => push(e.data);
-      node.connect(audio.destination);
-    });
-  }
   const watch = setInterval(() => {
     if (!window.Module) return;
     clearInterval(watch);
-    Module.onframe = (clock) => (f.witness || witness(Module.audio), f.frames.push([performance.now(), Module.lastread ? Module.lastread[1] * 1616.6667 : 0,
-      f.mode, now(Module.audio), Module.audio.outputLatency || 0, realstamp.call(Module.audio).contextTime, clock]));
+    Module.onframe = (clock) => {
+      if (!f.witness) window.witness(Module.audio);
+      f.witness = true;
+      f.frames.push([performance.now(), Module.lastread ? Module.lastread[1] * 1616.6667 : 0,
+        f.mode, now(Module.audio), Module.audio.outputLatency || 0, realstamp.call(Module.audio).contextTime, clock]);
+    };
   }, 10);
 }
 
 async function started(browser) {
-  const page = await open(browser, '', { before: fake });
+  const page = await open(browser, '', { before: [witness, fake] });
   await until(page, () => document.getElementById('prompt').textContent === 'click to start', 180000);
   await page.mouse.click(320, 240);
   await until(page, () => window.fake.frames.some((f) => f[1] > 0), 60000);
@@ -147,7 +119,7 @@ const tests = {
     const resumed = await page.evaluate(() => Module.audio.resume().then(() => performance.now()));
     await sleep(1500);
     const [frames, began, held, counts, samplerate, picked] = await page.evaluate(() => [window.fake.frames, Module.audiobegan,
-      window.fake.held, window.fake.counts, Module.audio.sampleRate, { refreshes: Module.refreshes, unreported: Module.unreportedlatency }]);
+      window.fake.held, window.counts, Module.audio.sampleRate, { refreshes: Module.refreshes, unreported: Module.unreportedlatency }]);
     await escape(page);
     assert.strictEqual(await exited(page, 60000), 0);
     await released(page);
@@ -203,31 +175,19 @@ const tests = {
     check(over <= 1.5 * block + 12, `the clock ran ${over.toFixed(0)} ms on through a held output`);
     const late = hold.filter((x) => x[0] >= hold[0][0] + 500);
     check(late.length > 5 && late[late.length - 1][1] === late[0][1], 'the clock moved in the held output\'s second half');
-    // The witness's rendered sound at page time t, s: each count says that
-    // many frames were rendered by its arrival at the latest, and rendering
-    // goes on in real time: the latest of those over the last 300 ms, but
-    // no more than the first count to arrive after t (rendering may stall).
-    const rendered = (t) => {
-      let best = -Infinity, next = Infinity;
-      for (const [at, n] of counts) {
-        if (at <= t && at > t - 300) best = Math.max(best, n / samplerate + (t - at) / 1000);
-        if (at > t) next = Math.min(next, n / samplerate);
-      }
-      return Math.min(best, next);
-    };
     // The clock less the rendered sound, s, at the frames given, where the
     // witness has counts.
-    const behind = (f) => f.map((x) => x[1] / rate - rendered(x[0])).filter(Number.isFinite);
+    const behind = (f) => f.map((x) => x[1] / rate - rendered(counts, samplerate, x[0])).filter(Number.isFinite);
     const settled = behind(phase('real').filter((x) => x[0] < held0)).sort((a, b) => a - b);
-    check(settled.length >= 20, `the witness counted during ${settled.length} frames of the first phase`);
+    check(settled.length >= 20, `the witness counted during ${settled.length} frames with the engine's own timestamps`);
     const offset = quantile(settled, 0.5);
-    // Implausible timestamps: with the rendered sound as it was in the
-    // first phase (currentTime moves in blocks, which the clock smooths),
+    // Implausible timestamps: with the rendered sound as it was with the
+    // engine's own timestamps (currentTime moves in blocks, which the clock smooths),
     // p90 within 50 ms; believed, each would put it 300 to 500 ms off.
     for (const mode of ['zeros', 'missing', 'future', 'ahead']) {
       const f = phase(mode, mode === 'zeros' ? 1000 : 0).filter((x) => x[0] < suspended);
       const off = behind(f).map((d) => Math.abs(d - offset) * 1000).sort((a, b) => a - b);
-      console.log(`  ${mode} timestamps: the clock less the rendered sound off its first phase's ${(offset * 1000).toFixed(1)} ms by median` +
+      console.log(`  ${mode} timestamps: the clock less the rendered sound off its ${(offset * 1000).toFixed(1)} ms with the engine's own by median` +
         ` ${quantile(off, 0.5).toFixed(1)} ms, p90 ${quantile(off, 0.9).toFixed(1)} over ${off.length} frames`);
       check(off.length >= 20 && quantile(off, 0.9) <= 50, `the clock left the rendered sound with ${mode} timestamps (p90 ${quantile(off, 0.9).toFixed(0)} ms off)`);
     }
