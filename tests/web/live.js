@@ -17,7 +17,7 @@ const os = require('os');
 const path = require('path');
 const { engine, launch, version, open, until, said, exited, escape, released, fail } = require('./browser');
 
-const bound = 45;   // ms
+const bound = 30;   // ms
 
 async function main() {
   const reference = Number((process.env.RIG_REFERENCE || '').split(' ')[1]);
