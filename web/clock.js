@@ -3,10 +3,22 @@
 // page (web/sound.cpp) hands it each reading of the context, and node runs
 // it alone (tests/web/clockmodel.js).
 //
+// Its rule: the clock follows the line of the engine's output timestamps
+// (or of currentTime less outputLatency where those are missing or
+// implausible) at page time's rate, nudged towards the line by at most
+// 4 %, never stepping back, never running past the output's newest
+// context time by more than one and a half blocks, holding while the
+// context does not run; each frame is drawn for when it will be seen
+// (lead()).
+//
 // A reading is { page: performance.now() in ms, taken after the others;
 // current: currentTime; latency: outputLatency (undefined where the engine
 // has none); stamp: what getOutputTimestamp() gave (null without it);
 // running: whether the context's state is "running" }.
+//
+// A mark is what a reading vouches for: { context: s, page: ms, exact:
+// whether the output was exactly there then, own: whether it is the
+// engine's own timestamp rather than currentTime less outputLatency }.
 //
 // 1. The output timestamp, kept only when plausible: a missing one, zeros
 //    (before the output starts), a performanceTime in the future or a
@@ -43,19 +55,43 @@
 //    readings (1/60 s until two are known; at most 25 ms, since a frame
 //    slow to draw says nothing of the display's rate).
 //
+// 5. lead(engine) is how far ahead of the clock each engine's page draws:
+//    { refreshes: display refreshes ahead, unreported: s of output latency
+//    the engine leaves out of its own figures, drawn behind }. engine is
+//    { chrome: whether window.chrome is an object, vendor:
+//    navigator.vendor, platform: navigator.platform, latency:
+//    outputLatency }. Chromium shows a canvas frame two refreshes after
+//    the animation frame that drew it (its compositor, then its display
+//    compositor) and its output timestamps are exact: 2 refreshes.
+//    Firefox shows it about one refresh later, but its clock runs about
+//    as much ahead of the sound (its output latency leaves some out): 0.
+//    WebKit's GStreamer ports (WebKit on Linux: WebKitGTK, WPE) say their
+//    output latency is 0 and give unusable timestamps, so the clock is
+//    their currentTime; through GStreamer's PulseAudio sink the sound is
+//    heard about 71 ms after it, the frame seen about 33 ms after it is
+//    drawn: 40 ms unreported. (Firefox, whose latency may read 0 before its
+//    output starts, is not WebKit.) Measured on the live A/V rig
+//    (tests/av).
+//
 // Limits: the first reading starts the clock on the line of one timestamp;
 // a rate different from page time's by more than 4 % is followed only
 // through the large-error jumps.
 var webclock = (function () {
   'use strict';
-  var window_ = 500;   // ms of inexact timestamps the line is the highest of
-  var large = 0.05;    // s: errors taken at once
-  var ahead = 0.002;   // s the clock may be ahead of the line
-  var most = 0.04;     // largest change of rate
-  var gain = 4;        // change of rate per second of error
+  var windowms = 500;    // ms of inexact marks the line is the highest of
+  var jump = 0.05;       // s: an error this large is taken at once
+  var aheadmax = 0.002;  // s the clock may be ahead of the line
+  var ratemax = 0.04;    // largest change of rate
+  var gain = 4;          // change of rate per second of error
 
+  // position: the clock, s (null before the first reading); page: its
+  // reading's page time, ms; marks: those the line is made of; steps: the
+  // context time's last steps between marks, s; newest: the latest mark;
+  // restamps: whether the engine stamps a context time again with a later
+  // page time; lastown: page time of the last plausible own timestamp,
+  // ms; gaps: the last page-time steps between readings, ms.
   function make() {
-    return { x: null, t: 0, stamps: [], steps: [], newest: null, restamps: false, seen: 0, gaps: [] };
+    return { position: null, page: 0, marks: [], steps: [], newest: null, restamps: false, lastown: 0, gaps: [] };
   }
 
   // The median of a list of numbers (its upper one for an even count).
@@ -64,20 +100,24 @@ var webclock = (function () {
     return v[v.length >> 1];
   }
 
-  // The output timestamp a reading vouches for: [context s, page ms,
-  // whether it is exact, whether it is the engine's own]. The line is
-  // made of one kind at a time: an engine's currentTime less its
-  // outputLatency need not agree with its own timestamps.
+  // The mark a reading vouches for. The line is made of one kind at a
+  // time: an engine's currentTime less its outputLatency need not agree
+  // with its own timestamps.
   function stamp(r) {
     var s = r.stamp;
     if (s && s.contextTime > 0 && s.performanceTime > 0 && s.performanceTime <= r.page &&
         s.contextTime <= r.current + 1e-6)
-      return [s.contextTime, s.performanceTime, true, true];
-    return [r.current - (r.latency > 0 ? r.latency : 0), r.page, false, false];
+      return { context: s.contextTime, page: s.performanceTime, exact: true, own: true };
+    return { context: r.current - (r.latency > 0 ? r.latency : 0), page: r.page, exact: false, own: false };
   }
 
-  // The median of the context time's steps between timestamps, s; 25 ms
-  // until two steps are known.
+  // The mark's line: the context time it puts the output at at page time 0.
+  function origin(mark) {
+    return mark.context - mark.page / 1000;
+  }
+
+  // The median of the context time's steps between marks, s; 25 ms until
+  // two steps are known.
   function block(state) {
     return state.steps.length < 2 ? 0.025 : median(state.steps);
   }
@@ -89,51 +129,62 @@ var webclock = (function () {
     return refreshes * refresh / 1000;
   }
 
-  // Takes one reading; the clock's position, context time in seconds.
-  function read(state, r) {
-    var s = stamp(r), last = state.newest;
-    if (s[3]) state.seen = r.page;
-    else if (last && last[3] && r.page - state.seen < 100) s = last;
-    if (last && s[0] === last[0] && s[3] === last[3]) {
-      if (s[2] && s[1] !== last[1]) state.restamps = true;
-      s = last;
-    } else {
-      if (last && s[0] > last[0]) {
-        state.steps.push(s[0] - last[0]);
-        if (state.steps.length > 16) state.steps.shift();
-      }
-      if (state.restamps && s[2]) s = [s[0], r.page, false, true];
-      state.newest = s;
-      var line = s[0] - s[1] / 1000, top = -Infinity;
-      state.stamps = state.stamps.filter(function (k) { return !k[2] && k[3] === s[3] && k[1] >= s[1] - window_; });
-      state.stamps.forEach(function (k) { top = Math.max(top, k[0] - k[1] / 1000); });
-      if (s[2] || line <= top - large) state.stamps = [];
-      state.stamps.push(s);
-    }
-    var target = -Infinity;
-    state.stamps.forEach(function (k) { target = Math.max(target, k[0] + (r.page - k[1]) / 1000); });
-    var cap = Math.min(target, s[0] + 1.5 * block(state)) + ahead;
-    var x;
-    if (state.x === null) {
-      x = Math.min(target, cap);
-    } else if (!r.running) {
-      x = state.x;
-    } else {
-      var dt = (r.page - state.t) / 1000, free = state.x + dt;
-      var error = target - free;
-      x = error >= large ? target
-        : state.x + dt * (1 + Math.max(-most, Math.min(most, gain * error)));
-      x = Math.max(state.x, Math.min(x, cap));
-    }
-    if (state.x !== null) {
-      state.gaps.push(r.page - state.t);
-      if (state.gaps.length > 32) state.gaps.shift();
-    }
-    state.x = x;
-    state.t = r.page;
-    return x;
+  // The drawing lead of the engine described (5. above).
+  function lead(engine) {
+    if (engine.chrome) return { refreshes: 2, unreported: 0 };
+    var gstreamer = engine.vendor === 'Apple Computer, Inc.' && /^Linux/.test(engine.platform) && engine.latency === 0;
+    return { refreshes: 0, unreported: gstreamer ? 0.04 : 0 };
   }
 
-  return { make: make, stamp: stamp, read: read, delay: delay };
+  // Takes the reading's mark into the line's marks; the mark it stands on.
+  function take(state, r) {
+    var mark = stamp(r), last = state.newest;
+    if (mark.own) state.lastown = r.page;
+    else if (last && last.own && r.page - state.lastown < 100) mark = last;
+    if (last && mark.context === last.context && mark.own === last.own) {
+      if (mark.exact && mark.page !== last.page) state.restamps = true;
+      return last;
+    }
+    if (last && mark.context > last.context) {
+      state.steps.push(mark.context - last.context);
+      if (state.steps.length > 16) state.steps.shift();
+    }
+    if (state.restamps && mark.exact) mark = { context: mark.context, page: r.page, exact: false, own: true };
+    state.newest = mark;
+    var top = -Infinity;
+    state.marks = state.marks.filter(function (k) { return !k.exact && k.own === mark.own && k.page >= mark.page - windowms; });
+    state.marks.forEach(function (k) { top = Math.max(top, origin(k)); });
+    if (mark.exact || origin(mark) <= top - jump) state.marks = [];
+    state.marks.push(mark);
+    return mark;
+  }
+
+  // Takes one reading; the clock's position, context time in seconds.
+  function read(state, r) {
+    var mark = take(state, r);
+    var line = -Infinity;
+    state.marks.forEach(function (k) { line = Math.max(line, k.context + (r.page - k.page) / 1000); });
+    var cap = Math.min(line, mark.context + 1.5 * block(state)) + aheadmax;
+    var position;
+    if (state.position === null) {
+      position = Math.min(line, cap);
+    } else if (!r.running) {
+      position = state.position;
+    } else {
+      var dt = (r.page - state.page) / 1000, error = line - (state.position + dt);
+      position = error >= jump ? line
+        : state.position + dt * (1 + Math.max(-ratemax, Math.min(ratemax, gain * error)));
+      position = Math.max(state.position, Math.min(position, cap));
+    }
+    if (state.position !== null) {
+      state.gaps.push(r.page - state.page);
+      if (state.gaps.length > 32) state.gaps.shift();
+    }
+    state.position = position;
+    state.page = r.page;
+    return position;
+  }
+
+  return { make: make, stamp: stamp, read: read, delay: delay, lead: lead };
 })();
 if (typeof module === 'object' && module.exports) module.exports = webclock;

@@ -71,22 +71,13 @@ EM_JS(void, audiostart, (), {
     Module.audiobegan = audio.currentTime;
     Module.clock = webclock.make();
     Module.drawn = 0;
-    // Chromium shows a canvas frame two refreshes after the animation
-    // frame that drew it (its compositor, then its display compositor),
-    // and its output timestamps are exact: the page draws for then.
-    // Firefox shows it about one refresh later, but its clock runs about
-    // as much ahead of the sound (its output latency leaves some out), so
-    // it draws for the clock itself. Measured on the live A/V rig
-    // (tests/av), as is WebKit's figure below.
-    Module.refreshes = typeof window.chrome === 'object' ? 2 : 0;
-    // WebKit's GStreamer ports (WebKit on Linux: WebKitGTK, WPE) say their
-    // output latency is 0 and give unusable timestamps, so the clock is
-    // their currentTime; through GStreamer's PulseAudio sink the sound is
-    // heard about 71 ms after it, the frame seen about 33 ms after it is
-    // drawn: the page draws 40 ms behind its clock there. (Firefox, whose
-    // latency may read 0 before its output starts, is not WebKit.)
-    Module.unheard = navigator.vendor === 'Apple Computer, Inc.' && /^Linux/.test(navigator.platform) &&
-        audio.outputLatency === 0 ? 0.04 : 0;
+    // How far ahead of the clock this engine's frames are drawn
+    // (web/clock.js, lead): display refreshes, and the output latency in
+    // s that the engine leaves out of its own figures.
+    var lead = webclock.lead({ chrome: typeof window.chrome === 'object', vendor: navigator.vendor,
+                               platform: navigator.platform, latency: audio.outputLatency });
+    Module.refreshes = lead.refreshes;
+    Module.unreportedlatency = lead.unreported;
     source.start(Module.audiobegan);
 });
 
@@ -106,8 +97,8 @@ EM_JS(double, audioposition, (), {
                     running: audio.state === 'running', page: performance.now() };
     var position = Math.max(0, webclock.read(Module.clock, reading) - Module.audiobegan);
     var used = Module.clock.newest;
-    Module.lastread = [reading.page, position, used[0] - Module.audiobegan, used[1]];
-    var drawn = position + webclock.delay(Module.clock, Module.refreshes) - Module.unheard;
+    Module.lastread = [reading.page, position, used.context - Module.audiobegan, used.page];
+    var drawn = position + webclock.delay(Module.clock, Module.refreshes) - Module.unreportedlatency;
     Module.drawn = Math.max(Module.drawn, drawn);
     return Module.drawn;
 });

@@ -7,9 +7,9 @@
 # playing a demorender clip of the same beats on the same rig gives the
 # figure the rig itself adds: show − reference is the show's own offset.
 #
-#   tests/av/rig.sh clip DEMORENDER CLIP      # clock 40000..54000, 640x480, 60 fps (kept when present)
+#   tests/av/rig.sh clip DEMORENDER CLIP [TO] # clock 40000..TO (54000), 640x480, 60 fps (kept when present)
 #   tests/av/rig.sh record OUT SECONDS        # records now, for SECONDS
-#   tests/av/rig.sh reference CLIP            # mpv plays CLIP while recorded; prints "FLASHES MS"
+#   tests/av/rig.sh reference CLIP [SECONDS]  # mpv plays CLIP while recorded (9.5 s); prints "FLASHES MS"
 #   tests/av/rig.sh judge REFERENCE SHOW      # two such figures: prints show - reference, true within 45 ms
 #
 # Needs ffmpeg (x11grab and pulse come with Debian's) and mpv; an X display
@@ -19,7 +19,7 @@ what=$1
 shift
 case $what in
 clip)
-    [ -s "$2" ] || "$1" --from 40000 --to 54000 --fps 60 --size 640x480 --out "$2" 2>/dev/null
+    [ -s "$2" ] || "$1" --from 40000 --to "${3:-54000}" --fps 60 --size 640x480 --out "$2" 2>/dev/null
     ;;
 record)
     ffmpeg -v error -y -thread_queue_size 1024 -t "$2" -f x11grab -framerate 60 -video_size 640x480 -i "$DISPLAY" \
@@ -32,7 +32,7 @@ reference)
     mpv --no-config --really-quiet --vo=x11 --ao=pulse --fs --geometry=640x480+0+0 --no-border \
         --no-osc --no-input-default-bindings "$1" </dev/null >/dev/null 2>&1 &
     player=$!
-    sh "$(dirname "$0")/rig.sh" record "$out" 9.5
+    sh "$(dirname "$0")/rig.sh" record "$out" "${2:-9.5}"
     wait "$player" || true
     python3 "$(dirname "$0")/avsync.py" "$out" || { rm -f "$out"; exit 1; }
     rm -f "$out"

@@ -72,8 +72,8 @@ async function version(browser) {
 }
 
 // A page of `width` x `height` that records its console lines, uncaught
-// errors, and every text its prompt shows (window.prompts); `before` runs
-// in it before any of the page's scripts. `emulate` (Chromium only), a
+// errors, and every text its prompt shows (window.prompts); `before` (a
+// function or a list of them) runs in it before any of the page's scripts. `emulate` (Chromium only), a
 // device of puppeteer's KnownDevices, takes the place of the size.
 async function newpage(browser, { width = 640, height = 480, before, emulate } = {}) {
   const page = await browser.newPage();
@@ -100,7 +100,7 @@ async function newpage(browser, { width = 640, height = 480, before, emulate } =
       if (p && window.prompts[window.prompts.length - 1] !== p.textContent) window.prompts.push(p.textContent);
     }).observe(document, { subtree: true, childList: true, characterData: true });
   });
-  if (before) await page.evaluateOnNewDocument(before);
+  for (const script of [].concat(before || [])) await page.evaluateOnNewDocument(script);
   return page;
 }
 
@@ -189,6 +189,57 @@ function account(readings) {
   return { stamps, at };
 }
 
+// The witness of the sound a context rendered, which the page's clock
+// computes nothing from. Run in the page (page.evaluate or before it
+// loads), it defines window.witness(audio): a node added to that context
+// counts, on the audio thread, the sample frames it rendered (an
+// AudioWorklet; a ScriptProcessor where there is none) and posts the count
+// every 1024 frames to window.counts, [page ms at arrival, frames]. It
+// sees what was rendered, not what the device has played: an error the
+// same throughout (a latency taken off everywhere), or the device's own
+// delay, only the live rig (tests/av) sees.
+function witness() {
+  window.counts = [];
+  window.witness = (audio) => {
+    const push = (frames) => window.counts.push([performance.now(), frames]);
+    if (!audio.audioWorklet) {
+      let frames = 0;
+      const node = audio.createScriptProcessor(1024, 1, 1);
+      node.onaudioprocess = (e) => push((frames += e.outputBuffer.length));
+      node.connect(audio.destination);
+      return;
+    }
+    const code = `registerProcessor('witness', class extends AudioWorkletProcessor {
+      constructor() { super(); this.frames = 0; }
+      process(inputs, outputs) {
+        this.frames += outputs[0][0].length;
+        if (this.frames % 1024 === 0) this.port.postMessage(this.frames);
+        return true;
+      }
+    });`;
+    audio.audioWorklet.addModule(URL.createObjectURL(new Blob([code], { type: 'application/javascript' }))).then(() => {
+      const node = new AudioWorkletNode(audio, 'witness');
+      node.port.onmessage = (e) => push(e.data);
+      node.connect(audio.destination);
+    });
+  };
+}
+
+// The witness's rendered sound at page time t, s (from a count's origin),
+// given its counts and the context's sample rate: each count says that
+// many frames were rendered by its arrival at the latest, and rendering
+// goes on in real time: the latest of those over the last 300 ms, but no
+// more than the first count to arrive after t (rendering may stall). Not
+// finite where no count arrived in the 300 ms before t.
+function rendered(counts, samplerate, t) {
+  let best = -Infinity, next = Infinity;
+  for (const [at, n] of counts) {
+    if (at <= t && at > t - 300) best = Math.max(best, n / samplerate + (t - at) / 1000);
+    if (at > t) next = Math.min(next, n / samplerate);
+  }
+  return Math.min(best, next);
+}
+
 // Mean absolute difference per channel (0..255) and the number of pixels
 // differing by more than `far` in some channel, of two same-sized PNGs,
 // decoded by the browser itself.
@@ -229,10 +280,27 @@ function nativeframe(t, file) {
   return fs.readFileSync(file);
 }
 
+// The exit status of a test file whose browser's driver stopped answering
+// (every call waiting out the protocol's timeout): the only failure the
+// web stage runs a file again for. A failed check exits with 1.
+const HUNG = 3;
+
+function hung(e) {
+  return /timed out\. Increase the 'protocolTimeout'/.test(String(e && e.message));
+}
+
+// Ends a test file on an error thrown out of it: status HUNG when the
+// driver stopped answering, 1 otherwise.
+function fail(e) {
+  console.error(e);
+  process.exit(hung(e) ? HUNG : 1);
+}
+
 // Runs `tests` (name -> async (browser) => page) in one browser, one page
 // each: a test passes when it returns without throwing and its page raised
 // no error. Only the names holding `only`, when given. Prints a line per
-// test and exits with status 1 when any failed.
+// test and exits with status 1 when any failed, HUNG when the driver
+// stopped answering.
 async function runtests(label, tests, only) {
   const browser = await launch();
   console.log(`${label}: ${await version(browser)}`);
@@ -249,9 +317,9 @@ async function runtests(label, tests, only) {
       console.log(`FAIL ${name}: ${e.message}`);
       // A driver that stopped answering answers no later test either:
       // each would wait out the protocol's timeout in turn.
-      if (/timed out\. Increase the 'protocolTimeout'/.test(e.message)) {
+      if (hung(e)) {
         console.log(`${label}: the driver stopped answering; the tests after this one are not run`);
-        process.exit(1);
+        process.exit(HUNG);
       }
     }
     if (page) await page.close();
@@ -263,5 +331,5 @@ async function runtests(label, tests, only) {
 
 module.exports = {
   engine, stamped, launch, version, newpage, open, until, text, sleep, said, exited, escape, released,
-  account, compare, nativeframe, site, runtests,
+  account, witness, rendered, compare, nativeframe, site, runtests, fail, HUNG,
 };

@@ -130,10 +130,10 @@ const tests = {
     const base = { page: 5000, current: 4, latency: 0.05, running: true };
     for (const [name, stamp] of [['missing', null], ['zeros', { contextTime: 0, performanceTime: 0 }],
       ['from the future', { contextTime: 3.9, performanceTime: 5200 }], ['ahead of currentTime', { contextTime: 4.5, performanceTime: 4990 }]]) {
-      assert.deepStrictEqual(webclock.stamp({ ...base, stamp }), [3.95, 5000, false, false], name);
-      assert.deepStrictEqual(webclock.stamp({ ...base, latency: undefined, stamp }), [4, 5000, false, false], `${name}, no latency`);
+      assert.deepStrictEqual(webclock.stamp({ ...base, stamp }), { context: 3.95, page: 5000, exact: false, own: false }, name);
+      assert.deepStrictEqual(webclock.stamp({ ...base, latency: undefined, stamp }), { context: 4, page: 5000, exact: false, own: false }, `${name}, no latency`);
     }
-    assert.deepStrictEqual(webclock.stamp({ ...base, stamp: { contextTime: 3.9, performanceTime: 4990 } }), [3.9, 4990, true, true]);
+    assert.deepStrictEqual(webclock.stamp({ ...base, stamp: { contextTime: 3.9, performanceTime: 4990 } }), { context: 3.9, page: 4990, exact: true, own: true });
   },
 
   'the display\'s delay in refreshes: measured from the frames, slow frames not taken for a slow display'() {
@@ -159,11 +159,32 @@ const tests = {
     const state = webclock.make();
     const output = exact();
     run(2, output, state);
-    const held = state.x;
+    const held = state.position;
     const r = output(3500).reading;
     assert.strictEqual(webclock.read(state, { ...r, running: false }), held);
     assert.ok(webclock.read(state, output(3517).reading) > held, 'the clock did not go on');
   },
+};
+
+// Each engine as the page sees it: window.chrome, navigator.vendor and
+// .platform, outputLatency at the first reading.
+const engines = {
+  chromium: { chrome: true, vendor: 'Google Inc.', platform: 'Linux x86_64', latency: 0.02 },
+  'chromium on a Mac': { chrome: true, vendor: 'Google Inc.', platform: 'MacIntel', latency: 0.01 },
+  firefox: { chrome: false, vendor: '', platform: 'Linux x86_64', latency: 0.04 },
+  'firefox before its output starts': { chrome: false, vendor: '', platform: 'Linux x86_64', latency: 0 },
+  webkitgtk: { chrome: false, vendor: 'Apple Computer, Inc.', platform: 'Linux x86_64', latency: 0 },
+  safari: { chrome: false, vendor: 'Apple Computer, Inc.', platform: 'MacIntel', latency: 0.01 },
+};
+// What each must get: Chromium two refreshes ahead, WebKit's GStreamer
+// ports 40 ms behind, everything else on its clock.
+const leads = {
+  chromium: { refreshes: 2, unreported: 0 }, 'chromium on a Mac': { refreshes: 2, unreported: 0 },
+  firefox: { refreshes: 0, unreported: 0 }, 'firefox before its output starts': { refreshes: 0, unreported: 0 },
+  webkitgtk: { refreshes: 0, unreported: 0.04 }, safari: { refreshes: 0, unreported: 0 },
+};
+tests['each engine\'s drawing lead'] = () => {
+  for (const [name, engine] of Object.entries(engines)) assert.deepStrictEqual(webclock.lead(engine), leads[name], name);
 };
 
 let failed = 0;

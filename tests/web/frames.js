@@ -15,7 +15,7 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { launch, version, open, exited, compare, nativeframe } = require('./browser');
+const { launch, version, open, exited, compare, nativeframe, fail } = require('./browser');
 
 const every = [
   [1000, 'the blur pass, before the tube opens: black'],
@@ -68,4 +68,4 @@ async function main() {
   console.log(`frames: all ${clocks.length} match`);
 }
 
-main().catch((e) => { console.error(e); process.exit(1); });
+main().catch(fail);

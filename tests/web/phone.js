@@ -16,7 +16,7 @@
 'use strict';
 const assert = require('assert');
 const puppeteer = require('puppeteer-core');
-const { engine, open, until, said, exited, site, runtests } = require('./browser');
+const { engine, open, until, said, exited, site, runtests, fail } = require('./browser');
 
 const phone = puppeteer.KnownDevices['iPhone 13 landscape'];
 
@@ -148,4 +148,4 @@ async function main() {
   await runtests('phone', tests);
 }
 
-main().catch((e) => { console.error(e); process.exit(1); });
+main().catch(fail);

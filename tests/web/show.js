@@ -23,7 +23,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const {
-  stamped, runtests, open, until, text, sleep, said, exited, escape, released, account, compare, nativeframe,
+  runtests, open, until, text, sleep, said, exited, escape, released, witness, rendered, compare, nativeframe, fail,
 } = require('./browser');
 const { relay } = require('./relay');
 
@@ -39,15 +39,19 @@ async function clicked(page) {
 }
 
 // Records (time, clock, audio context time, and the reading of the output
-// position the clock came from: Module.lastread) after every frame, and the
-// time of the click; `grab` clock values ask for the first frame at or
+// position the clock came from: Module.lastread) after every frame, the
+// time of the click, and the frames the context rendered (browser.js,
+// witness: window.counts); `grab` clock values ask for the first frame at or
 // past each to be read back as a PNG.
 async function watch(page, grab) {
+  await page.evaluate(witness);
   await page.evaluate((grab) => {
     window.seen = [];
     window.grabbed = [];
     document.addEventListener('click', () => { window.clickedat = performance.now(); }, true);
     Module.onframe = (clock) => {
+      if (!window.witnessed) window.witness(Module.audio);
+      window.witnessed = true;
       window.seen.push([performance.now(), clock, Module.audio.currentTime * 1000, ...(Module.lastread || [0, 0, 0, 0])]);
       if (!grab.length || clock < grab[0]) return;
       grab.shift();
@@ -91,7 +95,7 @@ const tests = {
       const moving = window.seen.filter((f) => f[1] > 0);
       return moving.length && moving[moving.length - 1][2] - moving[0][2] >= 11500;
     }, 180000);
-    const seen = await page.evaluate(() => window.seen);
+    const [seen, counts, samplerate] = await page.evaluate(() => [window.seen, window.counts, Module.audio.sampleRate]);
     const grabbed = await page.evaluate(() => Promise.all(window.grabbed));
     await escape(page);
     assert.strictEqual(await exited(page, 60000), 0);
@@ -100,11 +104,12 @@ const tests = {
     for (let i = 1; i < seen.length; i++)
       assert.ok(seen[i][1] >= seen[i - 1][1], `the clock stepped back: ${seen[i - 1][1]} -> ${seen[i][1]}`);
     // From the first second of sound on: least-squares slopes of the clock
-    // over the sound the context says its output had played at each
-    // reading (its output timestamps, interpolated; page time where the
-    // engine's are wrong) and over page time.
-    const at = stamped ? account(seen.map((f) => [f[5], f[6]])).at : (t) => t / 1000;
-    const moving = seen.filter(([, c, , t]) => c > 0 && at(t) !== undefined).map((f) => [f[0], f[1], at(f[3]) * 1000]);
+    // over the sound the context rendered by each frame (the witness, which
+    // the clock computes nothing from: a clock running at another rate
+    // than the sound's fails, a constant offset does not) and over page
+    // time.
+    const sound = seen.map(([t]) => rendered(counts, samplerate, t) * 1000);
+    const moving = seen.map((f, i) => [f[0], f[1], sound[i]]).filter(([, c, s]) => c > 0 && Number.isFinite(s));
     const span = moving.filter(([t]) => t >= moving[0][0] + 1000);
     const n = span.length;
     function slope(x) {
@@ -252,4 +257,4 @@ async function main() {
   await runtests('show', tests, process.argv[2]);
 }
 
-main().catch((e) => { console.error(e); process.exit(1); });
+main().catch(fail);

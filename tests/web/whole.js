@@ -7,7 +7,7 @@
 //   node tests/web/whole.js   (site at SITE_URL)
 'use strict';
 const assert = require('assert');
-const { launch, version, open, until, said, exited } = require('./browser');
+const { launch, version, open, until, said, exited, fail } = require('./browser');
 
 const bounds = [1700, 7000, 40000, 72000, 104000, 136000, 168000];
 
@@ -45,4 +45,4 @@ async function main() {
   console.log('whole show: passed');
 }
 
-main().catch((e) => { console.error(e.message || e); process.exit(1); });
+main().catch(fail);

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/ioctl.h>
@@ -83,14 +85,22 @@ BOOL QueryUnbiasedInterruptTime(ULONGLONG* time)
     return TRUE;
 }
 
-HMODULE GetModuleHandleW(const wchar_t*)
+// Set, the process looks like Wine's: ntdll exports wine_get_version.
+bool fakeunderwine;
+
+static int ntdll;
+
+HMODULE GetModuleHandleW(const wchar_t* name)
 {
-    return nullptr;
+    return name && std::wcscmp(name, L"ntdll.dll") == 0 ? reinterpret_cast<HMODULE>(&ntdll) : nullptr;
 }
 
-FARPROC GetProcAddress(HMODULE, const char*)
+static void winegetversion() {}
+
+FARPROC GetProcAddress(HMODULE module, const char* name)
 {
-    return nullptr;
+    return fakeunderwine && module == reinterpret_cast<HMODULE>(&ntdll) && std::strcmp(name, "wine_get_version") == 0
+        ? winegetversion : nullptr;
 }
 
 BOOL PeekNamedPipe(HANDLE pipe, void*, DWORD, DWORD*, DWORD* available, DWORD*)
