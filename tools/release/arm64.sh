@@ -46,8 +46,8 @@ done
 # the X client libraries, its audio left out, the GL library loaded at run
 # time.
 . "$here/../debsource.sh"
-sdl=$(cache=$cache fetch libsdl1.2)
-[ -n "$sdl" ] || { echo "arm64: SDL 1.2's source package could not be fetched"; exit 1; }
+sdl=$(cache=$cache fetch libsdl1.2 2>"$cache/source.log")
+[ -n "$sdl" ] || { tail -n 5 "$cache/source.log"; echo "arm64: SDL 1.2's source package could not be fetched"; exit 1; }
 if [ ! -f "$sysroot/usr/local/lib/libSDL-1.2.so.0" ]; then
     rm -rf "$cache/sdl" && cp -r "$sdl" "$cache/sdl"
     # Its config.sub predates aarch64: autotools-dev's current one, as
