@@ -62,11 +62,11 @@ WEBKIT_PACKAGES="webkit2gtk-driver gstreamer1.0-plugins-base gstreamer1.0-plugin
 # What the full tier's stages take besides the above (each stage still
 # names its own): other SDL runtimes, valgrind, the 32-bit toolchain and
 # its root, the browsers and their build, the Windows build and Wine, the
-# release's chroots and checks.
+# release's chroots and checks, the arm64 cross-build.
 FULL_PACKAGES="libsdl1.2-compat valgrind xdotool g++-multilib mmdebstrap qemu-user-static
     chromium firefox-esr emscripten dpkg-dev python3 $WEBKIT_PACKAGES
     $WIN_PACKAGES $WINE_PACKAGES zip unzip rsync x11-apps imagemagick binutils
-    fonts-dejavu-core"
+    fonts-dejavu-core clang binutils-aarch64-linux-gnu autotools-dev patchelf"
 
 # fetch PACKAGES...: downloads what need would install, without installing
 # it, so that the download goes on while other work runs; a later need of

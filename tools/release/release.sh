@@ -1,6 +1,7 @@
 #!/bin/sh
 # Makes the release in dist/: the portable Linux build (built in a Debian 11
-# chroot, so it runs with glibc 2.31 and later), the web site and the web
+# chroot, so it runs with glibc 2.31 and later) and its 64-bit ARM twin
+# (cross-built against Debian 11's arm64 packages), the web site and the web
 # build's one-file page and the Windows program when their builds succeed,
 # the 1080p60 video, README.txt and SHA256SUMS; and renders the README's
 # stills again (docs/stills of the working tree). Needs root (mmdebstrap,
@@ -64,6 +65,15 @@ tarball=$dist/$name-linux-x86_64.tar.gz
 tar -C "$cache/stage" --sort=name --owner=0 --group=0 --numeric-owner -cf - "$name-linux-x86_64" |
     gzip -9n >"$tarball"
 echo "release: portable build $(since "$step")"
+# 1b. The same folder for 64-bit ARM, cross-built against Debian 11's arm64
+# packages (tools/release/arm64.sh; its root and SDL kept in build-arm64/).
+step=$(date +%s)
+folder=$cache/stage/$name-linux-arm64
+sh "$source/tools/release/arm64.sh" "$root/build-arm64" "$source" "$root/build-arm64/release" "$folder"
+cp "$cache/README.txt" "$folder/README.txt"
+tar -C "$cache/stage" --sort=name --owner=0 --group=0 --numeric-owner -cf - "$name-linux-arm64" |
+    gzip -9n >"$dist/$name-linux-arm64.tar.gz"
+echo "release: arm64 build $(since "$step")"
 
 # 2. The web site, when the web build is there and succeeds (web/build.sh of
 # the exported tree, into its build-web/site), and the one-file page it
