@@ -10,7 +10,8 @@
 namespace sound {
 
 constexpr int rate = 44100;                 // PCM frames per second
-constexpr int bytespersecond = rate * 4;    // 16-bit stereo: 176400
+constexpr int framebytes = 4;               // one 16-bit stereo frame
+constexpr int bytespersecond = rate * framebytes;   // 176400
 
 // The soundtrack, looked up relative to the working directory.
 constexpr char soundtrack[] = "data/lyd.ogg";
@@ -34,9 +35,10 @@ void* play(void* = nullptr);
 // unplugged. Only a failure that lasts counts: a write that fails is tried
 // again every `retry` ms, and the device is lost once its writes have
 // failed for `giveup` ms in a row. A passing underrun, or a server moving
-// the stream to another output, goes through before that. Natively a
-// write that blocks for ever instead of failing is not noticed: the clock
-// holds, as for a paused device (Windows has its own limit, win/sound.cpp).
+// the stream to another output, goes through before that. A write that
+// blocks for ever instead of failing (natively), or a buffer the device
+// holds unplayed (Windows), is not noticed: the clock holds, as for a
+// paused device.
 constexpr int retry = 10;       // ms
 constexpr int giveup = 500;     // ms
 // The thread that feeds the device (the music thread natively, the
@@ -45,6 +47,10 @@ constexpr int giveup = 500;     // ms
 // with the sound message. Never cleared.
 void lose();
 bool lost();
+
+// What the show prints when the sound fails: no device at the start, no
+// music thread, or the device lost during the show.
+constexpr char failure[] = "bleh. lyden fucka. \\: ";
 
 // Main thread, once per frame: the clock from demo::written and queued().
 // Never steps back from the value it returned last (see resetclock).

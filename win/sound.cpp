@@ -7,23 +7,25 @@
 // and not yet played is demo::written minus the device's playback position.
 //
 // Failures: a buffer the device will not prepare or queue is offered again
-// every sound::retry ms; refused for sound::giveup ms, or queued and not
-// played for `stuck` ms, the device is lost (sound::lose), and the feeding
-// thread leaves it and only drains the pipe from then on. A position that
-// goes down (Windows moving the stream to another output restarts the
-// count; a count that wraps) is carried on from where it was.
+// every sound::retry ms; refused for sound::giveup ms, the device is lost
+// (sound::lose), and the feeding thread leaves it and only drains the pipe
+// from then on. A buffer queued and not played is waited for without
+// limit, as natively a write that blocks: the clock holds (sound.h). A
+// position that falls back to near 0 (Windows moving the stream to another
+// output restarts the count; a count that wraps) is carried on from where
+// it was; one that falls back a little is the count jittering.
 //
 // Waits are timed by the unbiased interrupt time, which stands still while
-// the machine sleeps: a suspended machine does not make a buffer look
-// stuck. Its resolution is the system timer's (15.6 ms by default), so the
-// last, short buffer of the soundtrack goes out 20 to 36 ms after the pipe
-// ran dry, well inside the 200 ms still queued.
+// the machine sleeps. Its resolution is the system timer's (15.6 ms by
+// default), so the last, short buffer of the soundtrack goes out 20 to
+// 36 ms after the pipe ran dry, well inside the 200 ms still queued.
 #include "sound/sound.h"
 
 #include "demo/demo.h"
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
 #include <io.h>
@@ -33,12 +35,10 @@
 namespace sound {
 
 enum {
-    framebytes = 4,         // 16-bit stereo
     buffers = 4,
     bufferbytes = 8820,     // 50 ms each: 200 ms queued in all
     pipebytes = 16384,
     patience = 20,          // ms the pipe stays empty before a short buffer goes out
-    stuck = 2000,           // ms a queued buffer may take: ten times the whole queue
 };
 
 static HWAVEOUT out;
@@ -49,7 +49,7 @@ static WAVEHDR headers[buffers];
 static char data[buffers][bufferbytes];
 static std::atomic<bool> closing;
 // Main thread only (queued): the device's last answer and what it had
-// counted before its count last went down, both in bytes.
+// counted before its count last restarted, both in bytes.
 static std::uint32_t lastanswer;
 static std::uint32_t carried;
 
@@ -98,12 +98,12 @@ static int readsome(char* to, int least, int most, int patience)
 }
 
 // Feeding thread. True once the device has played `h` (or never had it);
-// false when the process is ending, or after `stuck` ms.
+// false when the process is ending. A device that holds it (paused, an
+// output that stopped taking sound) is waited for as long as it does.
 static bool played(const WAVEHDR& h)
 {
-    ULONGLONG since = now();
     while ((flags(h) & WHDR_PREPARED) && !(flags(h) & WHDR_DONE)) {
-        if (closing.load() || now() - since >= static_cast<ULONGLONG>(stuck))
+        if (closing.load())
             return false;
         WaitForSingleObject(finished, 50);
     }
@@ -131,7 +131,9 @@ static bool queue(WAVEHDR& h)
 // far faster than the device plays, so the pipe is never empty for long
 // but at the end of the soundtrack, whose last part goes out once the pipe
 // has stayed empty for `patience` ms. A buffer holds whole stereo frames:
-// a frame the pipe split is completed before it is queued.
+// the start of a frame the pipe split waits in `odd` and begins the next
+// buffer. Half a frame at the very end of the stream is never completed
+// and never played, as natively (sound/music.cpp).
 //
 // When the process ends (onexit) or the device is lost, the thread stops
 // touching the device, says so, and from then on only drains the pipe,
@@ -139,20 +141,20 @@ static bool queue(WAVEHDR& h)
 // stream's lock, returns and does not hold up the C library's exit.
 static DWORD WINAPI feed(void*)
 {
+    char odd[framebytes];
+    int oddbytes = 0;
     for (int i = 0;; i = (i + 1) % buffers) {
         WAVEHDR& h = headers[i];
-        if (!played(h)) {
-            if (!closing.load())
-                lose();
+        if (!played(h))
             break;
-        }
-        int n = readsome(data[i], framebytes, bufferbytes, patience);
-        if (n > 0 && n % framebytes) {
-            int rest = readsome(data[i] + n, framebytes - n % framebytes, framebytes - n % framebytes, 0);
-            n = rest < 0 ? -1 : n + rest;
-        }
+        std::memcpy(data[i], odd, oddbytes);
+        int n = readsome(data[i] + oddbytes, framebytes - oddbytes, bufferbytes - oddbytes, patience);
         if (n < 0)
             break;
+        n += oddbytes;
+        oddbytes = n % framebytes;
+        n -= oddbytes;
+        std::memcpy(odd, data[i] + n, oddbytes);
         if (h.dwFlags & WHDR_PREPARED)
             waveOutUnprepareHeader(out, &h, sizeof h);
         h = WAVEHDR();
@@ -195,9 +197,8 @@ static void onexit()
 
 // Wine's waveOut counts sound as played once the audio server has taken
 // it, ahead of what the server's output has played by the server's own
-// latency: about 100 ms with PulseAudio on the live A/V rig (tests/av;
-// with 72 ms held back, three runs still showed the picture 23 to 33 ms
-// early). Under Wine (its ntdll exports wine_get_version) the position is
+// latency: about 100 ms with PulseAudio on the live A/V rig (tests/av
+// measures it). Under Wine (its ntdll exports wine_get_version) the position is
 // held back by that much; Windows' own drivers count what the output
 // played.
 enum { serverlatency = 100 };       // ms
@@ -260,8 +261,14 @@ bool opendsp()
 
 // Main thread. The position in bytes: a driver that counts in samples is
 // converted at four bytes a frame, one that counts in milliseconds at
-// 44.1 frames each (whole frames). A count that goes down starts again
-// from what was counted before it. A failed query keeps the last
+// 44.1 frames each (whole frames). A count that falls below half its last
+// answer restarted, and goes on from what was counted before it; a smaller
+// fall is the driver's count jittering back (some USB and Bluetooth
+// outputs), and the last answer stands until the count passes it again.
+// Readings come every frame (about 2900 bytes apart), so only a restart
+// in the first few frames or a jitter as large as the count itself is
+// taken for the other, and then off by no more than those few frames.
+// A failed query keeps the last
 // position, never 0 queued, which would let the clock run ahead of the
 // sound; a position past what was written counts as nothing queued.
 std::uint32_t queued()
@@ -280,9 +287,10 @@ std::uint32_t queued()
             answer = static_cast<std::uint32_t>(static_cast<ULONGLONG>(t.u.ms) * rate / 1000) * framebytes;
         else
             known = false;
-        if (known) {
-            if (answer < lastanswer)
-                carried += lastanswer;
+        if (known && answer < lastanswer / 2) {
+            carried += lastanswer;
+            lastanswer = answer;
+        } else if (known && answer > lastanswer) {
             lastanswer = answer;
         }
     }
