@@ -71,13 +71,13 @@ step=$(date +%s)
 if $noweb; then
     web="left out (--no-web)"
 else
-    left="the web site and the one-file page (--no-web leaves them out)"
-    [ -f "$source/web/build.sh" ] || fail "no web/build.sh to make $left"
+    left="no web site and no one-file page (--no-web leaves them out)"
+    [ -f "$source/web/build.sh" ] || fail "no web/build.sh: $left"
     rm -f "$source/build-web/demoplayer.html"
     sh "$source/web/build.sh" >"$cache/web.log" 2>&1 ||
-        { tail -n 5 "$cache/web.log" >&2; fail "web/build.sh failed (build-release/web.log), so no $left"; }
-    [ -f "$source/build-web/site/index.html" ] || fail "web/build.sh made no build-web/site/index.html: no $left"
-    [ -f "$source/build-web/demoplayer.html" ] || fail "web/build.sh made no build-web/demoplayer.html: no $left"
+        { tail -n 5 "$cache/web.log" >&2; fail "web/build.sh failed (build-release/web.log): $left"; }
+    [ -f "$source/build-web/site/index.html" ] || fail "web/build.sh made no build-web/site/index.html: $left"
+    [ -f "$source/build-web/demoplayer.html" ] || fail "web/build.sh made no build-web/demoplayer.html: $left"
     rm -rf "$cache/web" && mkdir -p "$cache/web"
     cp -r "$source/build-web/site" "$cache/web/$name-web"
     (cd "$cache/web" && zip -qrX "$dist/$name-web.zip" "$name-web")
@@ -93,7 +93,7 @@ if $nowin; then
     win="left out (--no-windows)"
 else
     sh "$source/tools/release-win.sh" "$dist" "$version" >"$cache/win.log" 2>&1 ||
-        { tail -n 5 "$cache/win.log" >&2; fail "the Windows build failed (build-release/win.log), so no Windows program (--no-windows leaves it out)"; }
+        { tail -n 5 "$cache/win.log" >&2; fail "the Windows build failed (build-release/win.log): no Windows program (--no-windows leaves it out)"; }
     win="included"
 fi
 echo "release: Windows program $win, $(since "$step")"
