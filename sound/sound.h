@@ -35,10 +35,9 @@ void* play(void* = nullptr);
 // unplugged. Only a failure that lasts counts: a write that fails is tried
 // again every `retry` ms, and the device is lost once its writes have
 // failed for `giveup` ms in a row. A passing underrun, or a server moving
-// the stream to another output, goes through before that. A write that
-// blocks for ever instead of failing (natively), or a buffer the device
-// holds unplayed (Windows), is not noticed: the clock holds, as for a
-// paused device.
+// the stream to another output, goes through before that. Natively a
+// write that blocks for ever instead of failing is not noticed: the clock
+// holds, as for a paused device (Windows has its own limit, win/sound.cpp).
 constexpr int retry = 10;       // ms
 constexpr int giveup = 500;     // ms
 // The thread that feeds the device (the music thread natively, the

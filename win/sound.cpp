@@ -7,16 +7,18 @@
 // and not yet played is demo::written minus the device's playback position.
 //
 // Failures: a buffer the device will not prepare or queue is offered again
-// every sound::retry ms; refused for sound::giveup ms, the device is lost
-// (sound::lose), and the feeding thread leaves it and only drains the pipe
-// from then on. A buffer queued and not played is waited for without
-// limit, as natively a write that blocks: the clock holds (sound.h). A
-// position that falls back to near 0 (Windows moving the stream to another
-// output restarts the count; a count that wraps) is carried on from where
-// it was; one that falls back a little is the count jittering.
+// every sound::retry ms; refused for sound::giveup ms, or queued and not
+// played for `stuck` ms, the device is lost (sound::lose), and the feeding
+// thread leaves it and only drains the pipe from then on. A held buffer is
+// the only sign of some lost outputs: Wine's waveOut, its audio server
+// killed, neither fails a call nor returns buffers. A position that falls
+// back to near 0 (Windows moving the stream to another output restarts the
+// count; a count that wraps) is carried on from where it was; one that
+// falls back a little is the count jittering.
 //
 // Waits are timed by the unbiased interrupt time, which stands still while
-// the machine sleeps. Its resolution is the system timer's (15.6 ms by
+// the machine sleeps: a suspended machine does not make a buffer look
+// stuck. Its resolution is the system timer's (15.6 ms by
 // default), so the last, short buffer of the soundtrack goes out 20 to
 // 36 ms after the pipe ran dry, well inside the 200 ms still queued.
 #include "sound/sound.h"
@@ -39,6 +41,7 @@ enum {
     bufferbytes = 8820,     // 50 ms each: 200 ms queued in all
     pipebytes = 16384,
     patience = 20,          // ms the pipe stays empty before a short buffer goes out
+    stuck = 2000,           // ms a queued buffer may take: ten times the whole queue
 };
 
 static HWAVEOUT out;
@@ -98,12 +101,12 @@ static int readsome(char* to, int least, int most, int patience)
 }
 
 // Feeding thread. True once the device has played `h` (or never had it);
-// false when the process is ending. A device that holds it (paused, an
-// output that stopped taking sound) is waited for as long as it does.
+// false when the process is ending, or after `stuck` ms.
 static bool played(const WAVEHDR& h)
 {
+    ULONGLONG since = now();
     while ((flags(h) & WHDR_PREPARED) && !(flags(h) & WHDR_DONE)) {
-        if (closing.load())
+        if (closing.load() || now() - since >= static_cast<ULONGLONG>(stuck))
             return false;
         WaitForSingleObject(finished, 50);
     }
@@ -145,8 +148,11 @@ static DWORD WINAPI feed(void*)
     int oddbytes = 0;
     for (int i = 0;; i = (i + 1) % buffers) {
         WAVEHDR& h = headers[i];
-        if (!played(h))
+        if (!played(h)) {
+            if (!closing.load())
+                lose();
             break;
+        }
         std::memcpy(data[i], odd, oddbytes);
         int n = readsome(data[i] + oddbytes, framebytes - oddbytes, bufferbytes - oddbytes, patience);
         if (n < 0)
