@@ -18,9 +18,9 @@
 //
 // Waits are timed by the unbiased interrupt time, which stands still while
 // the machine sleeps: a suspended machine does not make a buffer look
-// stuck. Its resolution is the system timer's (15.6 ms by
-// default), so the last, short buffer of the soundtrack goes out 20 to
-// 36 ms after the pipe ran dry, well inside the 200 ms still queued.
+// stuck. Its resolution is the system timer's (15.6 ms by default), so the
+// last, short buffer of the soundtrack goes out 20 to 36 ms after the pipe
+// ran dry, well inside the 200 ms still queued.
 #include "sound/sound.h"
 
 #include "demo/demo.h"
