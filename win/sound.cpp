@@ -203,10 +203,9 @@ static void onexit()
 
 // Wine's waveOut counts sound as played once the audio server has taken
 // it, ahead of what the server's output has played by the server's own
-// latency: about 100 ms with PulseAudio on the live A/V rig (tests/av
-// measures it). Under Wine (its ntdll exports wine_get_version) the position is
-// held back by that much; Windows' own drivers count what the output
-// played.
+// latency: about 100 ms with PulseAudio on the live A/V rig (tests/av).
+// Under Wine (its ntdll exports wine_get_version) the position is held
+// back by that much; Windows' own drivers count what the output played.
 enum { serverlatency = 100 };       // ms
 static std::uint32_t heldback;      // bytes; set once by opendsp
 
@@ -268,15 +267,13 @@ bool opendsp()
 // Main thread. The position in bytes: a driver that counts in samples is
 // converted at four bytes a frame, one that counts in milliseconds at
 // 44.1 frames each (whole frames). A count that falls below half its last
-// answer restarted, and goes on from what was counted before it; a smaller
-// fall is the driver's count jittering back (some USB and Bluetooth
-// outputs), and the last answer stands until the count passes it again.
-// Readings come every frame (about 2900 bytes apart), so only a restart
-// in the first few frames or a jitter as large as the count itself is
-// taken for the other, and then off by no more than those few frames.
-// A failed query keeps the last
-// position, never 0 queued, which would let the clock run ahead of the
-// sound; a position past what was written counts as nothing queued.
+// answer restarted and goes on from what was counted before it; a smaller
+// fall is the count jittering back (some USB and Bluetooth outputs), and
+// the last answer stands until the count passes it. With a reading every
+// frame, only a restart in the first frames is taken for a jitter, and
+// then trails by those frames. A failed query keeps the last position,
+// never 0 queued, which would let the clock run ahead of the sound; a
+// position past what was written counts as nothing queued.
 std::uint32_t queued()
 {
     std::uint32_t written = demo::written.load(std::memory_order_relaxed);
