@@ -75,14 +75,14 @@ void demo::init()
     if (ov_open(musicfile, &music, nullptr, 0) != 0)
         fail("fuck, problemer med vorbisfile \\: ");
     if (!sound::opendsp())
-        fail("bleh. lyden fucka. \\: ");
+        fail(sound::failure);
 
     // The music thread is never joined (detached): it ends with the
     // soundtrack, a lost device or the process. Without it the clock would
     // stay at 0 and the show on black: no music is a sound failure.
     pthread_t thread;
     if (pthread_create(&thread, nullptr, sound::play, nullptr) != 0)
-        fail("bleh. lyden fucka. \\: ");
+        fail(sound::failure);
     pthread_detach(thread);
 
     makeobjects();
@@ -97,7 +97,7 @@ void demo::init()
 bool demo::step()
 {
     if (sound::lost())
-        fail("bleh. lyden fucka. \\: ");
+        fail(sound::failure);
     frame();
     SDL_Event event;
     while (SDL_PollEvent(&event))

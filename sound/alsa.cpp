@@ -10,14 +10,15 @@ namespace sound {
 
 static snd_pcm_t* pcm;
 
-enum { framebytes = 4 };                // 16-bit stereo
 enum { latency = 200000 };              // device buffer, microseconds
 
 // Music thread. Blocks until the device has taken every whole frame of
 // `buf`; the music thread only ever writes whole frames. A failure that
 // recovery cannot mend (the audio server gone) returns what was taken
-// before it, a short count, or -1 when nothing was: the music thread tries
-// the rest again (sound/music.cpp).
+// before it, a short count, or 0 when nothing was, as a cookie stream's
+// write must (never a negative count, which glibc's fwrite would report
+// as the whole piece written): the stream's error flag is set and the
+// music thread tries the rest again (sound/music.cpp).
 static ssize_t pcmwrite(void*, const char* buf, size_t size)
 {
     snd_pcm_uframes_t frames = size / framebytes;
@@ -30,7 +31,7 @@ static ssize_t pcmwrite(void*, const char* buf, size_t size)
             if (done > 0)
                 break;
             errno = EIO;
-            return -1;
+            return 0;
         }
         done += static_cast<snd_pcm_uframes_t>(n);
     }

@@ -12,7 +12,6 @@ namespace sound {
 // reported once and decoding goes on. This many failures in a row with
 // nothing decoded between them means the stream is finished for us.
 enum { maxfailures = 64 };
-enum { framebytes = 4 };    // 16-bit stereo
 
 // Music thread only. demo::written advances after each write returns, by
 // what the stream took: never bytes it has not been handed. A device that
@@ -22,9 +21,9 @@ enum { framebytes = 4 };    // 16-bit stereo
 // A write that fails is tried again every `retry` ms with what the device
 // has not taken, until it goes through or the writes have failed for
 // `giveup` ms in a row: then the device is lost (lose()) and the thread
-// ends. glibc's fwrite reports a write its unbuffered stream failed as a
-// whole one; the stream's error flag is the only sign, and a piece it
-// marks counts as taken only as far as a short count says. The writing
+// ends. A failed write shows as the stream's error flag with a short
+// count, 0 when nothing was taken (a cookie stream's write returns 0 on
+// error, sound/alsa.cpp). The writing
 // stays in this one function: the page's build pauses inside fwrite and
 // names every function that can be on the stack then (web/pausable.txt).
 void* play(void*)
@@ -49,11 +48,8 @@ void* play(void*)
             while (size > 0 && !end) {
                 size_t taken = std::fwrite(data, 1, size, demo::dsp);
                 bool failed = std::ferror(demo::dsp);
-                if (failed) {
+                if (failed)
                     std::clearerr(demo::dsp);
-                    if (taken >= size)
-                        taken = 0;
-                }
                 demo::written.fetch_add(static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
                 data += taken;
                 size -= taken;

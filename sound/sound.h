@@ -10,7 +10,8 @@
 namespace sound {
 
 constexpr int rate = 44100;                 // PCM frames per second
-constexpr int bytespersecond = rate * 4;    // 16-bit stereo: 176400
+constexpr int framebytes = 4;               // one 16-bit stereo frame
+constexpr int bytespersecond = rate * framebytes;   // 176400
 
 // The soundtrack, looked up relative to the working directory.
 constexpr char soundtrack[] = "data/lyd.ogg";
@@ -45,6 +46,10 @@ constexpr int giveup = 500;     // ms
 // with the sound message. Never cleared.
 void lose();
 bool lost();
+
+// What the show prints when the sound fails: no device at the start, no
+// music thread, or the device lost during the show.
+constexpr char failure[] = "bleh. lyden fucka. \\: ";
 
 // Main thread, once per frame: the clock from demo::written and queued().
 // Never steps back from the value it returned last (see resetclock).

@@ -110,8 +110,9 @@ TEST(Music, RepeatedReadErrorEndsTheThread)
 }
 
 // A device whose writes fail on cue: before `from` bytes it takes all, then
-// fails (-1) until `healsat` (a time; never when unset), taking half of
-// the first failing write when `partial` is set.
+// fails until `healsat` (a time; never when unset), taking half of the
+// first failing write when `partial` is set. A failure returns 0, as a
+// cookie stream's write must (sound/alsa.cpp).
 struct flaky {
     std::string got;
     size_t from = 0;
@@ -135,7 +136,7 @@ static ssize_t flakywrite(void* cookie, const char* buf, size_t size)
             return static_cast<ssize_t>(size / 2);
         }
         errno = EIO;
-        return -1;
+        return 0;
     }
     d->got.append(buf, size);
     return static_cast<ssize_t>(size);
@@ -161,7 +162,7 @@ static void playinto(const std::string& path, flaky& device)
 // moved to another output) gets every byte once, in order, and the count
 // is exactly what it got; one that keeps failing is given up after
 // `giveup` ms and the thread ends with the device lost, having counted
-// only what the device took. Both failing writes: -1, and a short count.
+// only what the device took. Both failing writes: 0, and a short count.
 TEST(Music, FailingDeviceIsRetriedThenGivenUp)
 {
     tempdir dir;

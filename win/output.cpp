@@ -37,10 +37,11 @@ void showfailure(const std::string& text)
 }
 
 // The program's own path; empty when it does not fit in 32767 characters,
-// the longest path Windows has.
+// the longest path Windows has. The buffer doubles from MAX_PATH, the last
+// try being the first size past that many (33280 characters).
 std::wstring ownpath()
 {
-    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+    for (DWORD size = MAX_PATH; size / 2 <= 32767; size *= 2) {
         std::wstring path(size, L'\0');
         DWORD n = GetModuleFileNameW(nullptr, &path[0], size);
         if (n == 0)

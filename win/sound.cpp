@@ -9,9 +9,12 @@
 // Failures: a buffer the device will not prepare or queue is offered again
 // every sound::retry ms; refused for sound::giveup ms, or queued and not
 // played for `stuck` ms, the device is lost (sound::lose), and the feeding
-// thread leaves it and only drains the pipe from then on. A position that
-// goes down (Windows moving the stream to another output restarts the
-// count; a count that wraps) is carried on from where it was.
+// thread leaves it and only drains the pipe from then on. A held buffer is
+// the only sign of some lost outputs: Wine's waveOut, its audio server
+// killed, neither fails a call nor returns buffers. A position that falls
+// back to near 0 (Windows moving the stream to another output restarts the
+// count; a count that wraps) is carried on from where it was; one that
+// falls back a little is the count jittering.
 //
 // Waits are timed by the unbiased interrupt time, which stands still while
 // the machine sleeps: a suspended machine does not make a buffer look
@@ -24,6 +27,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
 #include <io.h>
@@ -33,7 +37,6 @@
 namespace sound {
 
 enum {
-    framebytes = 4,         // 16-bit stereo
     buffers = 4,
     bufferbytes = 8820,     // 50 ms each: 200 ms queued in all
     pipebytes = 16384,
@@ -49,7 +52,7 @@ static WAVEHDR headers[buffers];
 static char data[buffers][bufferbytes];
 static std::atomic<bool> closing;
 // Main thread only (queued): the device's last answer and what it had
-// counted before its count last went down, both in bytes.
+// counted before its count last restarted, both in bytes.
 static std::uint32_t lastanswer;
 static std::uint32_t carried;
 
@@ -131,7 +134,9 @@ static bool queue(WAVEHDR& h)
 // far faster than the device plays, so the pipe is never empty for long
 // but at the end of the soundtrack, whose last part goes out once the pipe
 // has stayed empty for `patience` ms. A buffer holds whole stereo frames:
-// a frame the pipe split is completed before it is queued.
+// the start of a frame the pipe split waits in `odd` and begins the next
+// buffer. Half a frame at the very end of the stream is never completed
+// and never played, as natively (sound/music.cpp).
 //
 // When the process ends (onexit) or the device is lost, the thread stops
 // touching the device, says so, and from then on only drains the pipe,
@@ -139,6 +144,8 @@ static bool queue(WAVEHDR& h)
 // stream's lock, returns and does not hold up the C library's exit.
 static DWORD WINAPI feed(void*)
 {
+    char odd[framebytes];
+    int oddbytes = 0;
     for (int i = 0;; i = (i + 1) % buffers) {
         WAVEHDR& h = headers[i];
         if (!played(h)) {
@@ -146,13 +153,14 @@ static DWORD WINAPI feed(void*)
                 lose();
             break;
         }
-        int n = readsome(data[i], framebytes, bufferbytes, patience);
-        if (n > 0 && n % framebytes) {
-            int rest = readsome(data[i] + n, framebytes - n % framebytes, framebytes - n % framebytes, 0);
-            n = rest < 0 ? -1 : n + rest;
-        }
+        std::memcpy(data[i], odd, oddbytes);
+        int n = readsome(data[i] + oddbytes, framebytes - oddbytes, bufferbytes - oddbytes, patience);
         if (n < 0)
             break;
+        n += oddbytes;
+        oddbytes = n % framebytes;
+        n -= oddbytes;
+        std::memcpy(odd, data[i] + n, oddbytes);
         if (h.dwFlags & WHDR_PREPARED)
             waveOutUnprepareHeader(out, &h, sizeof h);
         h = WAVEHDR();
@@ -261,10 +269,14 @@ bool opendsp()
 
 // Main thread. The position in bytes: a driver that counts in samples is
 // converted at four bytes a frame, one that counts in milliseconds at
-// 44.1 frames each (whole frames). A count that goes down starts again
-// from what was counted before it. A failed query keeps the last
-// position, never 0 queued, which would let the clock run ahead of the
-// sound; a position past what was written counts as nothing queued.
+// 44.1 frames each (whole frames). A count that falls below half its last
+// answer restarted and goes on from what was counted before it; a smaller
+// fall is the count jittering back (some USB and Bluetooth outputs), and
+// the last answer stands until the count passes it. With a reading every
+// frame, only a restart in the first frames is taken for a jitter, and
+// then trails by those frames. A failed query keeps the last position,
+// never 0 queued, which would let the clock run ahead of the sound; a
+// position past what was written counts as nothing queued.
 std::uint32_t queued()
 {
     std::uint32_t written = demo::written.load(std::memory_order_relaxed);
@@ -281,9 +293,10 @@ std::uint32_t queued()
             answer = static_cast<std::uint32_t>(static_cast<ULONGLONG>(t.u.ms) * rate / 1000) * framebytes;
         else
             known = false;
-        if (known) {
-            if (answer < lastanswer)
-                carried += lastanswer;
+        if (known && answer < lastanswer / 2) {
+            carried += lastanswer;
+            lastanswer = answer;
+        } else if (known && answer > lastanswer) {
             lastanswer = answer;
         }
     }

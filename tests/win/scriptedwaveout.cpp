@@ -94,6 +94,9 @@ MMRESULT waveOutGetPosition(HWAVEOUT, MMTIME* t, UINT)
         device.countfrom = device.lastreading;
     device.lastreading = now;
     std::uint32_t bytes = now - device.countfrom;
+    if (device.jitter && device.readings++ % 2 && device.lastreported >= device.jitter)
+        bytes = device.lastreported - device.jitter;
+    device.lastreported = bytes;
     t->wType = device.answers;
     if (device.answers == TIME_MS)
         t->u.ms = static_cast<DWORD>(bytes * 10ull / 1764);

@@ -25,6 +25,9 @@ struct devicestate {
     std::uint32_t dropat = 0;
     std::uint32_t countfrom = 0;
     std::uint32_t lastreading = 0;
+    // Every other reading falls `jitter` bytes below the one before it.
+    std::uint32_t jitter = 0, lastreported = 0;
+    int readings = 0;
     UINT answers = TIME_BYTES;                  // the one unit the driver counts in
     bool stalled = false;
     // Writes are refused for `refusefor` once `refuseafter` bytes went in.
