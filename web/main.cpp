@@ -5,6 +5,7 @@
 // does.
 #include "demo/demo.h"
 #include "display/window.h"
+#include "sound/sound.h"
 #include "web/audio.h"
 
 #include <GL/gl.h>
@@ -26,7 +27,7 @@ static void turn()
         return;
     if (audio < 0) {
         emscripten_cancel_main_loop();
-        std::puts("bleh. lyden fucka. \\: ");
+        std::puts(sound::failure);
         delete w;
         w = nullptr;
         std::exit(1);
