@@ -12,7 +12,8 @@
 const fs = require('fs');
 const zlib = require('zlib');
 const path = require('path');
-const { stamped, launch, version, newpage, until, exited, escape, released, account, site } = require('../tests/web/browser');
+const { launch, version, newpage, until, exited, escape, released, site } = require('../tests/web/browser');
+const { stamped, account } = require('../tests/web/witness');
 const webfloor = require('./webfloor');
 
 const sections = [[0, 1700, 'blur pass (black)'], [1700, 7000, 'noise picture'], [7000, 40000, 'bag and petals'],

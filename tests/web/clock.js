@@ -13,7 +13,8 @@
 //   node tests/web/clock.js [WORDS]   (under X, site at SITE_URL)
 'use strict';
 const assert = require('assert');
-const { engine, open, until, sleep, said, exited, escape, released, witness, rendered, runtests, fail } = require('./browser');
+const { engine, open, until, sleep, said, exited, escape, released, runtests, fail } = require('./browser');
+const { witness, rendered } = require('./witness');
 
 const rate = 1616.6667;   // clock units per second of sound
 
@@ -28,7 +29,7 @@ const rate = 1616.6667;   // clock units per second of sound
 // is the page's reading of the output (Module.lastread), in clock units
 // but not truncated; the frame is drawn for a little later, when it will
 // be seen.
-// The witness (browser.js) counts the frames the context really rendered;
+// The witness (witness.js) counts the frames the context really rendered;
 // the clock less it, taken while the engine's own timestamps are used, is
 // what the later phases are judged against. That catches a clock that leaves the rendered sound
 // (a timestamp believed that should not be, a stall, a wrong rate), not an

@@ -23,8 +23,9 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const {
-  runtests, open, until, text, sleep, said, exited, escape, released, witness, rendered, compare, nativeframe, fail,
+  runtests, open, until, text, sleep, said, exited, escape, released, compare, nativeframe, fail,
 } = require('./browser');
+const { witness, rendered } = require('./witness');
 const { relay } = require('./relay');
 
 const rate = 44100 * 4 / 176400 * 1.6166667 * 1000;   // clock units per second of sound
@@ -40,7 +41,7 @@ async function clicked(page) {
 
 // Records (time, clock, audio context time, and the reading of the output
 // position the clock came from: Module.lastread) after every frame, the
-// time of the click, and the frames the context rendered (browser.js,
+// time of the click, and the frames the context rendered (witness.js,
 // witness: window.counts); `grab` clock values ask for the first frame at or
 // past each to be read back as a PNG.
 async function watch(page, grab) {
