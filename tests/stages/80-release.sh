@@ -52,15 +52,15 @@ for suite in bookworm trixie; do
 done
 # A release whose web build fails fails at once, saying why: the release
 # command run on a scratch clone of this commit whose web/build.sh fails,
-# with a debootstrap that fails too, so that a release going on past the
+# with an mmdebstrap that fails too, so that a release going on past the
 # web step stops at its chroot instead of building one.
 step=$(date +%s)
 scratch=$(mktemp -d)
 git clone -q "$root" "$scratch/repo" && git -C "$scratch/repo" checkout -q "$(git rev-parse HEAD)"
 printf '#!/bin/sh\nexit 1\n' >"$scratch/repo/web/build.sh"
-mkdir "$scratch/bin" && cp "$scratch/repo/web/build.sh" "$scratch/bin/debootstrap"
+mkdir "$scratch/bin" && cp "$scratch/repo/web/build.sh" "$scratch/bin/mmdebstrap"
 git -C "$scratch/repo" -c user.name=stage -c user.email=stage@localhost commit -qam "web build fails"
-if PATH=$scratch/bin:$PATH sh "$scratch/repo/tools/release.sh" >"$scratch/out" 2>&1; then
+if PATH=$scratch/bin:$PATH sh "$scratch/repo/tools/release/release.sh" >"$scratch/out" 2>&1; then
     fail "a release whose web build failed succeeded"
 fi
 grep -q "^release: web/build.sh failed" "$scratch/out" ||
