@@ -6,7 +6,9 @@
 // "zOT!". Passes when at least 20 flashes pair with kicks and the page's
 // kick-to-flash time is within `bound` ms of the reference player's
 // on the same rig, given as RIG_REFERENCE ("FLASHES MS", what
-// `tests/av/rig.sh reference` printed in the same run).
+// `tests/av/rig.sh reference` printed in the same run). The bound is 30 ms,
+// and 45 in Firefox, whose picture came from 2 to 33 ms early from one
+// launch to the next on one machine (docs/measured.md).
 //
 //   node tests/web/live.js   (from the repository root, site at SITE_URL)
 'use strict';
@@ -17,7 +19,7 @@ const os = require('os');
 const path = require('path');
 const { engine, launch, version, open, until, said, exited, escape, released, fail } = require('./browser');
 
-const bound = 30;   // ms
+const bound = engine === 'firefox' ? 45 : 30;   // ms
 
 async function main() {
   const reference = Number((process.env.RIG_REFERENCE || '').split(' ')[1]);
