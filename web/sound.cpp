@@ -73,9 +73,12 @@ EM_JS(void, audiostart, (), {
     Module.drawn = 0;
     // How far ahead of the clock this engine's frames are drawn
     // (web/clock.js, lead): display refreshes, and the output latency in
-    // s that the engine leaves out of its own figures.
+    // s that the engine leaves out of its own figures. Firefox, whose
+    // navigator.vendor alone is empty, is not asked its latency yet
+    // (audioposition).
+    Module.gecko = navigator.vendor === '';
     var lead = webclock.lead({ chrome: typeof window.chrome === 'object', vendor: navigator.vendor,
-                               platform: navigator.platform, latency: audio.outputLatency });
+                               platform: navigator.platform, latency: Module.gecko ? undefined : audio.outputLatency });
     Module.refreshes = lead.refreshes;
     Module.unreportedlatency = lead.unreported;
     source.start(Module.audiobegan);
@@ -90,10 +93,27 @@ EM_JS(void, audiostart, (), {
 // the page's tests and benchmarks: page time (ms), the clock's position
 // without those two, and the output timestamp the clock took (context
 // time from the sound's start, page time).
+//
+// Firefox (Module.gecko) asks its sound process for the output latency,
+// holding a lock its sound callback also needs, whenever outputLatency or
+// getOutputTimestamp is read and no figure has come back yet, and the
+// figure comes back only once the output has run a while: asked at every
+// frame while the output starts, on a busy machine the page now and then
+// locks up for good. There, until the latency is known, it is first read
+// when the context has run 200 ms, then at most every 250 ms, and no
+// timestamps are asked for: the clock goes by currentTime, which is what
+// Firefox's timestamps say until then.
 EM_JS(double, audioposition, (), {
-    var audio = Module.audio, stamp = null;
-    try { stamp = audio.getOutputTimestamp ? audio.getOutputTimestamp() : null; } catch (e) {}
-    var reading = { current: audio.currentTime, latency: audio.outputLatency, stamp: stamp,
+    var audio = Module.audio, stamp = null, now = performance.now();
+    var sparing = Module.gecko && !(Module.latency > 0);
+    if (!sparing || audio.currentTime - Module.audiobegan >= 0.2 && !(now - Module.latencyread < 250)) {
+        Module.latency = audio.outputLatency;
+        Module.latencyread = now;
+        sparing = sparing && !(Module.latency > 0);
+    }
+    if (!sparing)
+        try { stamp = audio.getOutputTimestamp ? audio.getOutputTimestamp() : null; } catch (e) {}
+    var reading = { current: audio.currentTime, latency: Module.latency, stamp: stamp,
                     running: audio.state === 'running', page: performance.now() };
     var position = Math.max(0, webclock.read(Module.clock, reading) - Module.audiobegan);
     var used = Module.clock.newest;

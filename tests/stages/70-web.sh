@@ -69,9 +69,9 @@ DEMORENDER=build-webref/demorender
 export SITE_URL DEMORENDER
 status=0
 # Runs one test file (its command after the label); a second time only when
-# its browser's driver stopped answering (status 3, tests/web/browser.js),
-# seen in Firefox: after a click, every call timing out. Any other failure
-# fails the stage the first time. Both runs are logged.
+# its browser's driver stopped answering (status 3, tests/web/browser.js:
+# every call timing out). Any other failure fails the stage the first
+# time. Both runs are logged.
 attempt() {
     label=$1
     shift

@@ -112,12 +112,16 @@ async function open(browser, query = '', options = {}) {
 }
 
 // Waits until `predicate(arg)` holds in the page; a timeout names the text
-// the page shows and what it said.
+// the page shows and what it said, or is the driver's own when it no
+// longer answers (hung()).
 async function until(page, predicate, timeout, arg) {
   try {
     await page.waitForFunction(predicate, { timeout, polling: 100 }, arg);
   } catch (e) {
-    const prompt = await text(page, '#prompt').catch(() => '?');
+    const prompt = await text(page, '#prompt').catch((asked) => {
+      if (hung(asked)) throw asked;
+      return '?';
+    });
     throw new Error(`waited ${timeout} ms for ${predicate}; the page says "${prompt}"; ` +
       `console: ${JSON.stringify(page.lines || [])}; errors: ${JSON.stringify(page.errors || [])}`);
   }

@@ -24,8 +24,10 @@ const rate = 1616.6667;   // clock units per second of sound
 // currentTime frozen as they were when the mode was set; 'zeros',
 // 'missing' (no getOutputTimestamp), 'future' (a performanceTime 300 ms
 // ahead), 'ahead' (a contextTime 500 ms past currentTime). Every frame
-// records [page ms, clock, mode, currentTime, outputLatency or 0, the
-// engine's own timestamp's contextTime, the clock value drawn]: the clock
+// records [page ms, clock, mode, currentTime, outputLatency or 0 as the
+// page last read it, the engine's own timestamp's contextTime, the clock
+// value drawn] (in Firefox, until its latency is known, currentTime: the
+// page spares it those questions, web/sound.cpp, and so does this): the clock
 // is the page's reading of the output (Module.lastread), in clock units
 // but not truncated; the frame is drawn for a little later, when it will
 // be seen.
@@ -70,8 +72,9 @@ function fake() {
     Module.onframe = (clock) => {
       if (!f.witness) window.witness(Module.audio);
       f.witness = true;
-      f.frames.push([performance.now(), Module.lastread ? Module.lastread[1] * 1616.6667 : 0,
-        f.mode, now(Module.audio), Module.audio.outputLatency || 0, realstamp.call(Module.audio).contextTime, clock]);
+      const unknown = Module.gecko && !(Module.latency > 0);
+      f.frames.push([performance.now(), Module.lastread ? Module.lastread[1] * 1616.6667 : 0, f.mode, now(Module.audio),
+        Module.latency || 0, unknown ? now(Module.audio) : realstamp.call(Module.audio).contextTime, clock]);
     };
   }, 10);
 }
