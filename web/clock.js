@@ -55,12 +55,20 @@
 //    readings (1/60 s until two are known; at most 25 ms, since a frame
 //    slow to draw says nothing of the display's rate).
 //
-// 5. lead(engine) is how far ahead of the clock each engine's page draws:
-//    { refreshes: display refreshes ahead, unreported: s of output latency
-//    the engine leaves out of its own figures, drawn behind }. engine is
-//    { chrome: whether window.chrome is an object, vendor:
-//    navigator.vendor, platform: navigator.platform, latency:
-//    outputLatency }. Chromium shows a canvas frame two refreshes after
+// 5. lead(engine) is how far ahead of the clock each engine's page draws,
+//    and whether the page may ask it where its output is: { refreshes:
+//    display refreshes ahead, unreported: s of output latency the page
+//    does not learn from the engine, drawn behind, asks: whether readings
+//    carry outputLatency and getOutputTimestamp() }. engine is { chrome:
+//    whether window.chrome is an object, vendor: navigator.vendor,
+//    platform: navigator.platform, latency: outputLatency, read only when
+//    lead() needs it }. Firefox on Linux (vendor empty) answers either
+//    question, until its latency is known, by asking its sound process
+//    while holding a lock its sound callback also takes; the two now and
+//    then wait for each other for good and the page freezes: it is never
+//    asked, its clock is currentTime, and the latency it reported on the
+//    live A/V rig (29 to 42 ms; 35 taken) is drawn behind. Elsewhere
+//    Firefox is asked. Chromium shows a canvas frame two refreshes after
 //    the animation frame that drew it (its compositor, then its display
 //    compositor) and its output timestamps are exact: 2 refreshes.
 //    Firefox shows it about one refresh later, but its clock runs about
@@ -131,9 +139,11 @@ var webclock = (function () {
 
   // The drawing lead of the engine described (5. above).
   function lead(engine) {
-    if (engine.chrome) return { refreshes: 2, unreported: 0 };
-    var gstreamer = engine.vendor === 'Apple Computer, Inc.' && /^Linux/.test(engine.platform) && engine.latency === 0;
-    return { refreshes: 0, unreported: gstreamer ? 0.04 : 0 };
+    if (engine.chrome) return { refreshes: 2, unreported: 0, asks: true };
+    var linux = /^Linux/.test(engine.platform);
+    if (engine.vendor === '' && linux) return { refreshes: 0, unreported: 0.035, asks: false };
+    var gstreamer = engine.vendor === 'Apple Computer, Inc.' && linux && engine.latency === 0;
+    return { refreshes: 0, unreported: gstreamer ? 0.04 : 0, asks: true };
   }
 
   // Takes the reading's mark into the line's marks; the mark it stands on.

@@ -72,48 +72,33 @@ EM_JS(void, audiostart, (), {
     Module.clock = webclock.make();
     Module.drawn = 0;
     // How far ahead of the clock this engine's frames are drawn
-    // (web/clock.js, lead): display refreshes, and the output latency in
-    // s that the engine leaves out of its own figures. Firefox, whose
-    // navigator.vendor alone is empty, is not asked its latency yet
-    // (audioposition).
-    Module.gecko = navigator.vendor === '';
+    // (web/clock.js, lead): display refreshes, the output latency in s
+    // that the page does not learn from the engine, and whether the
+    // engine may be asked where its output is.
     var lead = webclock.lead({ chrome: typeof window.chrome === 'object', vendor: navigator.vendor,
-                               platform: navigator.platform, latency: Module.gecko ? undefined : audio.outputLatency });
+                               platform: navigator.platform, get latency() { return audio.outputLatency; } });
     Module.refreshes = lead.refreshes;
     Module.unreportedlatency = lead.unreported;
+    Module.asks = lead.asks;
     source.start(Module.audiobegan);
 });
 
 // Seconds of the soundtrack the output will have played when the frame
 // drawn now is seen: web/clock.js's smooth clock through the context's
-// output timestamps (or its processing time where those are missing or
-// implausible), plus the display's delay where it is known, less the
+// output timestamps (or its processing time where those are missing,
+// implausible or not to be asked for: lead's asks), plus the display's delay where it is known, less the
 // output's latency where the engine leaves it out; never less than the
 // last (and never below 0). The last reading stays in Module.lastread for
 // the page's tests and benchmarks: page time (ms), the clock's position
 // without those two, and the output timestamp the clock took (context
 // time from the sound's start, page time).
-//
-// Firefox (Module.gecko) asks its sound process for the output latency,
-// holding a lock its sound callback also needs, whenever outputLatency or
-// getOutputTimestamp is read and no figure has come back yet, and the
-// figure comes back only once the output has run a while: asked at every
-// frame while the output starts, on a busy machine the page now and then
-// locks up for good. There, until the latency is known, it is first read
-// when the context has run 200 ms, then at most every 250 ms, and no
-// timestamps are asked for: the clock goes by currentTime, which is what
-// Firefox's timestamps say until then.
 EM_JS(double, audioposition, (), {
-    var audio = Module.audio, stamp = null, now = performance.now();
-    var sparing = Module.gecko && !(Module.latency > 0);
-    if (!sparing || audio.currentTime - Module.audiobegan >= 0.2 && !(now - Module.latencyread < 250)) {
-        Module.latency = audio.outputLatency;
-        Module.latencyread = now;
-        sparing = sparing && !(Module.latency > 0);
-    }
-    if (!sparing)
+    var audio = Module.audio, stamp = null, latency;
+    if (Module.asks) {
         try { stamp = audio.getOutputTimestamp ? audio.getOutputTimestamp() : null; } catch (e) {}
-    var reading = { current: audio.currentTime, latency: Module.latency, stamp: stamp,
+        latency = audio.outputLatency;
+    }
+    var reading = { current: audio.currentTime, latency: latency, stamp: stamp,
                     running: audio.state === 'running', page: performance.now() };
     var position = Math.max(0, webclock.read(Module.clock, reading) - Module.audiobegan);
     var used = Module.clock.newest;
