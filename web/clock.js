@@ -66,9 +66,10 @@
 //    question, until its latency is known, by asking its sound process
 //    while holding a lock its sound callback also takes; the two now and
 //    then wait for each other for good and the page freezes: it is never
-//    asked, its clock is currentTime, and the latency it reported on the
-//    live A/V rig (29 to 42 ms; 35 taken) is drawn behind. Elsewhere
-//    Firefox is asked. Chromium shows a canvas frame two refreshes after
+//    asked, its clock is currentTime, and the latency it reports is drawn
+//    behind: 29 to 42 ms in three starts on Debian 12 with PulseAudio, 35
+//    taken (to measure again: outputLatency a second into the show, then
+//    the live A/V rig, tests/av). Elsewhere Firefox is asked. Chromium shows a canvas frame two refreshes after
 //    the animation frame that drew it (its compositor, then its display
 //    compositor) and its output timestamps are exact: 2 refreshes.
 //    Firefox shows it about one refresh later, but its clock runs about

@@ -36,10 +36,8 @@ async function launch({ proxy = process.env.WEB_PROXY } = {}) {
       args: ['--width=800', '--height=700'], env: { ...process.env, DISPLAY: display },
       // Fullscreen at once, without the notice over the page, and within
       // the window: no window manager on the display takes the window
-      // itself fullscreen, and Firefox now and then waits for one with its
-      // main thread busy, every driver call hanging (three times in some
-      // fifteen runs on a loaded machine). The page's fullscreen is the
-      // same to it either way.
+      // itself fullscreen. The page's fullscreen is the same to it either
+      // way.
       extraPrefsFirefox: {
         'full-screen-api.ignore-widgets': true,
         'full-screen-api.warning.timeout': 0,
