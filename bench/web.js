@@ -74,7 +74,10 @@ async function main() {
   const starts = [];
   for (let i = 0; i < runs; i++) starts.push(await firstframe(browser));
   row('page open → "click to start" (downloads, compile, soundtrack decoded), ms', median(starts.map((s) => s.ready)).toFixed(0), '');
-  row('click → first frame, ms', median(starts.map((s) => s.first - s.click)).toFixed(0), '≤ 100');
+  // The browser's first start apart: a viewer clicks once, in a browser
+  // that has shown no page going fullscreen nor started a sound output.
+  row('click → first frame, the browser\'s first start, ms', (starts[0].first - starts[0].click).toFixed(0), '≤ 100');
+  row('click → first frame, median of all starts, ms', median(starts.map((s) => s.first - s.click)).toFixed(0), '≤ 100');
   row('page open → first frame, clicking at once, ms', median(starts.map((s) => s.ready + s.first - s.click)).toFixed(0), '');
 
   const js = fs.readFileSync(path.join(dir, 'demo.js')), wasm = fs.readFileSync(path.join(dir, 'demo.wasm'));

@@ -50,10 +50,16 @@
 //    While the context is not running (suspended, interrupted) it holds.
 //
 // 4. The page draws each frame for the moment it will be seen, not the one
-//    it is read at: delay() gives how far, `refreshes` display refreshes,
-//    a refresh being the median page-time step between the last 32
-//    readings (1/60 s until two are known; at most 25 ms, since a frame
-//    slow to draw says nothing of the display's rate).
+//    it is read at: delay() gives how far, `refreshes` display refreshes.
+//    A refresh is the display's, not the page's frame rate: the smallest
+//    steady page-time step between readings, taken as the mean of the
+//    last 64 steps that lie within a quarter of their lower quartile. A
+//    page that misses refreshes (a slow frame, 40 frames a second on a 60
+//    Hz display, a 144 Hz display dropping most frames) still steps by one
+//    refresh a quarter of the time or more, and those steps are the ones
+//    counted. 1/60 s until 8 steps are known; at most 1/30 s: a page that
+//    never draws faster than 30 frames a second is taken for a 30 Hz
+//    display (a 60 Hz one whose every frame is late cannot be told apart).
 //
 // 5. lead(engine) is how far ahead of the clock each engine's page draws,
 //    and whether the page may ask it where its output is: { refreshes:
@@ -98,7 +104,7 @@ var webclock = (function () {
   // context time's last steps between marks, s; newest: the latest mark;
   // restamps: whether the engine stamps a context time again with a later
   // page time; lastown: page time of the last plausible own timestamp,
-  // ms; gaps: the last page-time steps between readings, ms.
+  // ms; gaps: the last 64 page-time steps between readings, ms.
   function make() {
     return { position: null, page: 0, marks: [], steps: [], newest: null, restamps: false, lastown: 0, gaps: [] };
   }
@@ -131,11 +137,21 @@ var webclock = (function () {
     return state.steps.length < 2 ? 0.025 : median(state.steps);
   }
 
+  // The display's refresh, ms (4. above).
+  function refresh(state) {
+    if (state.gaps.length < 8) return 1000 / 60;
+    var sorted = state.gaps.slice().sort(function (a, b) { return a - b; });
+    var quartile = sorted[(sorted.length - 1) >> 2], sum = 0, count = 0;
+    sorted.forEach(function (g) {
+      if (g >= 0.5 * quartile && g <= 1.25 * quartile) { sum += g; count++; }
+    });
+    return Math.min(1000 / 30, sum / count);
+  }
+
   // Seconds ahead of the clock the frame drawn after the latest reading is
   // seen, `refreshes` refreshes of the display later.
   function delay(state, refreshes) {
-    var refresh = state.gaps.length < 2 ? 1000 / 60 : Math.min(25, median(state.gaps));
-    return refreshes * refresh / 1000;
+    return refreshes * refresh(state) / 1000;
   }
 
   // The drawing lead of the engine described (5. above).
@@ -189,7 +205,7 @@ var webclock = (function () {
     }
     if (state.position !== null) {
       state.gaps.push(r.page - state.page);
-      if (state.gaps.length > 32) state.gaps.shift();
+      if (state.gaps.length > 64) state.gaps.shift();
     }
     state.position = position;
     state.page = r.page;

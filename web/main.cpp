@@ -41,6 +41,18 @@ static void turn()
     demo::quit();
 }
 
+// The first turn, which the page runs inside the click that starts the
+// show: the opening frame is drawn at once, not at the next animation
+// frame, which a browser going fullscreen or starting its sound output for
+// the first time holds back by some 150 ms. Called from the page's click
+// handler; does nothing when the click left the page without sound (the
+// next turn says so).
+extern "C" EMSCRIPTEN_KEEPALIVE void firstturn()
+{
+    if (webaudio::state() > 0)
+        turn();
+}
+
 // The show's start-up minus sound, then the frame a viewer would see at t.
 static void render(std::int32_t t)
 {

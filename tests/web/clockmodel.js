@@ -136,22 +136,36 @@ const tests = {
     assert.deepStrictEqual(webclock.stamp({ ...base, stamp: { contextTime: 3.9, performanceTime: 4990 } }), { context: 3.9, page: 4990, exact: true, own: true });
   },
 
-  'the display\'s delay in refreshes: measured from the frames, slow frames not taken for a slow display'() {
+  'the display\'s delay in refreshes: its refresh, not the page\'s frame rate, with frames dropped'() {
+    // Two refreshes' delay after the page-time steps given (ms), each
+    // reading taken up to 1 ms either side of its frame's time, as a
+    // page's are.
     const at = (gaps) => {
       const state = webclock.make(), output = exact();
-      let t = 1000;
-      for (const g of gaps) webclock.read(state, output((t += g)).reading);
+      let t = 1000, seed = 3;
+      const random = () => ((seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648);
+      for (const g of gaps) webclock.read(state, output((t += g) + 2 * (random() - 0.5)).reading);
       return webclock.delay(state, 2) * 1000;
     };
+    // steps(hz, pattern): 120 steps of a `hz` display, the page taking the
+    // frame after a run of pattern[i % length] refreshes.
+    const steps = (hz, pattern) => Array.from({ length: 120 }, (_, i) => pattern[i % pattern.length] * 1000 / hz);
     assert.ok(Math.abs(at([]) - 2000 / 60) < 0.01, `${at([])} ms before any frame`);
-    // 144 Hz with one frame in eight dropped: the median is the refresh.
-    const fast = at(Array.from({ length: 40 }, (_, i) => (i % 8 ? 6.94 : 13.9)));
-    assert.ok(Math.abs(fast - 13.9) < 0.1, `${fast} ms at 144 Hz`);
-    // Only the last 32 steps count: 60 Hz after a stretch of 30 Hz.
-    const back = at([...Array(40).fill(33.3), ...Array(32).fill(16.7)]);
-    assert.ok(Math.abs(back - 33.4) < 0.1, `${back} ms at 60 Hz after 30`);
+    const cases = [
+      [30, [1]], [30, [1, 1, 1, 2]], [60, [1]], [60, [1, 2]], [60, [1, 1, 1, 3]], [120, [1]],
+      [120, [2, 1, 2, 2]], [144, [1]], [144, [1, 2, 2, 2, 2, 1, 2, 3]],
+    ];
+    for (const [hz, pattern] of cases) {
+      const got = at(steps(hz, pattern));
+      assert.ok(Math.abs(got - 2000 / hz) < 1, `${got.toFixed(2)} ms at ${hz} Hz, page taking every ${pattern} refreshes`);
+    }
+    // Only the last 64 steps count: 60 Hz after a stretch of 30 Hz.
+    const back = at([...steps(30, [1]), ...steps(60, [1]).slice(0, 64)]);
+    assert.ok(Math.abs(back - 2000 / 60) < 1, `${back} ms at 60 Hz after 30`);
+    // A page that never draws faster than 30 frames a second is taken for a
+    // 30 Hz display.
     const slow = at(Array(40).fill(70));
-    assert.strictEqual(slow, 50, `${slow} ms with frames 70 ms apart`);
+    assert.ok(Math.abs(slow - 2000 / 30) < 0.01, `${slow} ms with frames 70 ms apart`);
     assert.strictEqual(webclock.delay(webclock.make(), 0), 0);
   },
 
