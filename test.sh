@@ -61,9 +61,15 @@ defaultbuild() {
         fi
 }
 
+# Once the stages' packages are in, the Debian roots the later stages use
+# (tools/roots.sh) are made in the background while the first stages run;
+# a stage that comes to its root first waits for it or makes it.
+roots=
 packages() {
     wait "$fetcher" || { cat build/fetch.log; echo "packages: the download failed"; return 1; }
-    need $FULL_PACKAGES
+    need $FULL_PACKAGES || return 1
+    sh tools/roots.sh >build/roots.log 2>&1 &
+    roots=$!
 }
 
 . tools/headless.sh
@@ -76,6 +82,8 @@ if [ -n "$full" ]; then
         [ -e "$script" ] || continue
         stage "$script" sh "$script"
     done
+    # The roots' maker ends before the tier does.
+    [ -z "$roots" ] || wait "$roots" || true
 fi
 echo "=== summary"
 printf '%s' "$summary"

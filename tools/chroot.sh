@@ -2,6 +2,8 @@
 # chroots made once and kept, commands run inside them, and
 # roots of another architecture unpacked with mmdebstrap. Needs root. The
 # functions' own variables start with cr_, out of their callers' way.
+# Two processes making the same root (tools/roots.sh ahead of a stage)
+# take turns: the second waits on DIR.lock, then finds the root made.
 
 MIRROR=http://deb.debian.org/debian
 SECURITY=http://deb.debian.org/debian-security
@@ -11,6 +13,9 @@ SECURITY=http://deb.debian.org/debian-security
 # chroot whose package list changed is extended, never rebuilt.
 # DIR/.ready holds the list.
 makechroot() {
+    locked makechroot_ "$@"
+}
+makechroot_() {
     cr_dir=$1 cr_suite=$2
     shift 2
     cr_wanted="$*"
@@ -46,6 +51,9 @@ makechroot() {
 # with under qemu's user emulation (QEMU_LD_PREFIX=DIR). Made once; a list
 # that changed makes it anew. DIR/.ready holds ARCH SUITE PACKAGES.
 makeroot() {
+    locked makeroot_ "$@"
+}
+makeroot_() {
     cr_dir=$1
     shift
     cr_wanted="$*" cr_arch=$1 cr_suite=$2
@@ -66,6 +74,18 @@ makeroot() {
     ldconfig -r "$cr_dir.partial" || return 1
     mv "$cr_dir.partial" "$cr_dir"
     echo "$cr_wanted" >"$cr_dir/.ready"
+}
+
+# locked FUNCTION DIR ARGS...: FUNCTION DIR ARGS... while holding DIR.lock
+# (descriptor 8, closed again before it returns).
+locked() {
+    mkdir -p "$(dirname "$2")"
+    exec 8>"$2.lock"
+    flock 8
+    cr_status=0
+    "$@" || cr_status=$?
+    exec 8>&-
+    return $cr_status
 }
 
 # inchroot DIR [-b HOSTPATH]... COMMAND...: runs COMMAND as root in DIR with

@@ -18,6 +18,7 @@ since() { echo "$(($(date +%s) - $1)) s"; }
 need g++-multilib mmdebstrap qemu-user-static ||
     { echo "m32: FAILED: the host's 32-bit compiler, mmdebstrap or qemu could not be installed"; exit 1; }
 . tools/chroot.sh
+. tools/roots.sh
 
 # The i386 side comes from one suite alone, unpacked into a root of its own
 # (cached in the build directory): its versions agree with each other
@@ -25,9 +26,7 @@ need g++-multilib mmdebstrap qemu-user-static ||
 # demand of i386 packages installed beside them.
 step=$(date +%s)
 root=$PWD/$build/root
-makeroot "$root" i386 bookworm libc6-dev libstdc++-12-dev libgtest-dev \
-    libsdl1.2-dev libgl1-mesa-dev libglu1-mesa-dev libjpeg62-turbo-dev libvorbis-dev \
-    libasound2-dev libx11-dev libxtst-dev libgl1-mesa-dri libpulsedsp libasound2-plugins ||
+root_m32 "$root" ||
     { echo "m32: FAILED: the i386 root could not be made (mmdebstrap's messages above)"; exit 1; }
 # ALSA's default device goes to the audio server, as a desktop's sound
 # server sets it.

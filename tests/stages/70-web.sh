@@ -1,7 +1,7 @@
 #!/bin/sh
 # The show in a browser: builds the site and the single file once
-# (web/build.sh) and, from the same sources, the native demorender in
-# build-webref; serves the site on a free port and drives Debian's Chromium
+# (web/build.sh) and, from the same sources, the native demorender (the
+# default build's, else in build-webref); serves the site on a free port and drives Debian's Chromium
 # (headless) and Firefox ESR through puppeteer-core (tests/web, installed
 # by npm from its lock file), and WebKitGTK's MiniBrowser through
 # WebKitWebDriver (tests/web/webkit.js), one browser at a time but for the
@@ -31,8 +31,16 @@ command -v npm >/dev/null || need nodejs npm
 
 sh web/build.sh
 (cd tests/web && npm ci --no-audit --no-fund >/dev/null)
-cmake -S . -B build-webref -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-webref -j2 --target demorender >/dev/null
+# The native demorender the page is judged against: the default build's,
+# brought up to date, where there is one (test.sh has just built it),
+# else one of its own in build-webref. The rig's clip goes in build-webref.
+ref=build
+if [ ! -f build/CMakeCache.txt ]; then
+    ref=build-webref
+    cmake -S . -B build-webref -DBUILD_TESTING=OFF >/dev/null
+fi
+cmake --build "$ref" -j2 --target demorender >/dev/null
+mkdir -p build-webref
 echo "web stage: built in $(($(date +%s) - began)) s"
 
 . tools/headless.sh
@@ -65,7 +73,7 @@ until python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.
 done
 
 SITE_URL="http://127.0.0.1:$port/"
-DEMORENDER=build-webref/demorender
+DEMORENDER=$ref/demorender
 export SITE_URL DEMORENDER
 status=0
 # Runs one test file (its command after the label); a second time only when
@@ -133,7 +141,7 @@ echo "web stage: chromium phone $(($(date +%s) - step)) s"
 # server, against it: 18 s of the first flash stretch (clock 40000 to
 # 69000, some 28 beats), the page's from clock 39000.
 step=$(date +%s)
-sh tests/av/rig.sh clip build-webref/demorender build-webref/rigclip-69000.mp4 69000
+sh tests/av/rig.sh clip "$DEMORENDER" build-webref/rigclip-69000.mp4 69000
 RIG_REFERENCE=$(sh tests/av/rig.sh reference build-webref/rigclip-69000.mp4 18.5) || status=1
 echo "web stage: live rig: mpv: $RIG_REFERENCE (flashes, ms from kick to flash)"
 for browser in chromium firefox webkit; do

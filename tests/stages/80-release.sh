@@ -30,6 +30,7 @@ need mmdebstrap xvfb x11-utils x11-apps xdotool imagemagick ffmpeg binutils unzi
     pulseaudio chromium
 command -v npm >/dev/null || need nodejs npm
 . tools/chroot.sh
+. tools/roots.sh
 . tools/headless.sh
 convert=/usr/bin/convert
 
@@ -38,16 +39,14 @@ name=demoplayer-$version
 cache=$root/build-release
 dist=$root/dist
 
-# A desktop's runtime, nothing of the show: GL through Mesa, ALSA with its
-# PulseAudio plugin, the X client libraries. The chroots are made (when
-# missing) while the release is made: mostly downloads and unpacking, they
-# leave the processors to the release's builds and video.
-runtime="libgl1 libglx-mesa0 libgl1-mesa-dri libasound2-plugins libx11-6 libxext6 libxrandr2
-    libxrender1 libxcursor1 libxi6 libxfixes3 libxinerama1 libxxf86vm1"
+# A desktop's runtime, nothing of the show (tools/roots.sh, root_desktop).
+# The chroots are made (when missing) while the release is made: mostly
+# downloads and unpacking, they leave the processors to the release's
+# builds and video.
 makers=""
 mkdir -p "$cache"
 for suite in bookworm trixie; do
-    (makechroot "$cache/$suite" "$suite" $runtime >"$cache/$suite.make.log" 2>&1) &
+    (root_desktop "$cache/$suite" "$suite" >"$cache/$suite.make.log" 2>&1) &
     makers="$makers $!"
 done
 # A release whose web build fails fails at once, saying why: the release

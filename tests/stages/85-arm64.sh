@@ -13,8 +13,9 @@
 # - started from elsewhere through the launcher it plays the whole show to
 #   "zOT!" with status 0 (llvmpipe under emulation draws few frames; the
 #   clock is the sound's, so it ends on time);
-# - the frames at a few clock values, from demorender built for arm64 here,
-#   are the x86_64 demorender's within 1/255 per channel on average;
+# - the frames at a few clock values, from demorender built for arm64 from
+#   the tarball's own source, are the x86_64 demorender's within 1/255 per
+#   channel on average;
 # - without its soundtrack it says so with status 1.
 # Roots and builds are kept in build-arm64/.
 set -eu
@@ -28,6 +29,7 @@ fail() { echo "arm64 stage: $*"; exit 1; }
 . tools/packages.sh
 need qemu-user-static mmdebstrap binutils imagemagick ffmpeg xdotool || fail "packages could not be installed"
 . tools/chroot.sh
+. tools/roots.sh
 convert=/usr/bin/convert
 version=$(sed -n 's/^project(demoplayer VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
 name=demoplayer-$version-linux-arm64
@@ -35,8 +37,7 @@ cache=$root/build-arm64
 
 step=$(date +%s)
 runtime=$cache/runtime
-makeroot "$runtime" arm64 trixie libc6 libstdc++6 libgl1 libglx-mesa0 libgl1-mesa-dri \
-    libasound2-plugins libx11-6 libxext6 libxrandr2 libxrender1 || fail "the arm64 run-time root could not be made"
+root_arm64desktop "$runtime" || fail "the arm64 run-time root could not be made"
 # Debian 13 ships its files under /usr alone, and the links a system's
 # merged /usr has (/lib -> usr/lib, where the loader is looked for) are
 # made by packages' scripts, which makeroot does not run.
@@ -44,16 +45,20 @@ for dir in bin lib sbin; do
     [ -e "$runtime/$dir" ] || ln -s "usr/$dir" "$runtime/$dir"
 done
 printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$runtime/etc/alsa/conf.d/99-desktop-sound.conf"
-# The show built from this tree (demorender for the frames, and the
-# tarball when dist/ has none), against the release's arm64 root and SDL.
-sh tools/release/arm64.sh "$cache" "$root" "$cache/show" "$cache/stage/$name" || fail "the arm64 build failed"
-cmake --build "$cache/show" --target demorender -j2 >"$cache/demorender.log" 2>&1 ||
-    { tail -n 20 "$cache/demorender.log"; fail "demorender for arm64 did not build"; }
+# The tarball of dist/, with demorender for the frames built in the
+# release's own arm64 build (the same commit, its show already compiled);
+# when dist/ has none, the show built from this tree against the release's
+# arm64 root and SDL, and its tarball.
 tarball=$root/dist/$name.tar.gz
-if [ ! -f "$tarball" ]; then
+build=$cache/release
+if [ ! -f "$tarball" ] || [ ! -f "$build/CMakeCache.txt" ]; then
+    build=$cache/show
+    sh tools/release/arm64.sh "$cache" "$root" "$build" "$cache/stage/$name" || fail "the arm64 build failed"
     tarball=$cache/$name.tar.gz
     tar -C "$cache/stage" --sort=name --owner=0 --group=0 --numeric-owner -czf "$tarball" "$name"
 fi
+cmake --build "$build" --target demorender -j2 >"$cache/demorender.log" 2>&1 ||
+    { tail -n 20 "$cache/demorender.log"; fail "demorender for arm64 did not build"; }
 echo "arm64 stage: roots and builds $(since "$step"), testing $tarball"
 
 # Programs for aarch64 run under qemu with the run-time root as their
@@ -109,8 +114,11 @@ echo "arm64 stage: the whole show played in $played s and said zOT!"
 # are left out: llvmpipe on aarch64 filters that texture with other
 # rounding than on x86_64, every pixel within 3 but 1.2 to 1.4 apart on
 # average.
+# The x86_64 program is the release's when the arm64 one is, else this
+# tree's.
 step=$(date +%s)
 native=$root/build/demorender
+[ "$build" = "$cache/show" ] || native=$root/build-release/host/demorender
 if [ ! -x "$native" ]; then
     native=$cache/host/demorender
     cmake -S . -B "$cache/host" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -Wno-dev >/dev/null
@@ -118,7 +126,7 @@ if [ ! -x "$native" ]; then
 fi
 for t in 20000 45600 130000 150000; do
     "$native" --at "$t" --png "$work/$t-x86_64.png" 2>"$work/err" || { cat "$work/err"; fail "x86_64 frame $t"; }
-    LD_LIBRARY_PATH=$folder/lib "$cache/show/demorender" --at "$t" --png "$work/$t-arm64.png" 2>"$work/err" ||
+    LD_LIBRARY_PATH=$folder/lib "$build/demorender" --at "$t" --png "$work/$t-arm64.png" 2>"$work/err" ||
         { cat "$work/err"; fail "arm64 frame $t"; }
     mean=$("$convert" "$work/$t-x86_64.png" "$work/$t-arm64.png" -compose difference -composite \
         -separate -format '%[fx:mean*255] %[fx:maxima*255] ' info:)

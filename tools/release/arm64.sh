@@ -31,10 +31,9 @@ mkdir -p "$cache/src"
 . "$here/../packages.sh"
 need clang binutils-aarch64-linux-gnu autotools-dev patchelf mmdebstrap qemu-user-static
 . "$here/../chroot.sh"
+. "$here/../roots.sh"
 sysroot=$cache/sysroot
-makeroot "$sysroot" arm64 bullseye libc6-dev libstdc++-10-dev libgl1-mesa-dev libglu1-mesa-dev \
-    libjpeg62-turbo-dev libvorbis-dev libasound2-dev libx11-dev libxext-dev libxrandr-dev \
-    libxrender-dev libxxf86vm-dev x11proto-dev
+root_arm64build "$sysroot"
 # Debian 11 links some development names to their libraries by absolute
 # paths (libpthread.so -> /lib/...), which the linker would follow out of
 # the root and then take the static library instead: made relative.

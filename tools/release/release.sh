@@ -39,6 +39,7 @@ dist=$root/dist
 . tools/packages.sh
 need mmdebstrap rsync $BUILD_PACKAGES $CAPTURE_PACKAGES xvfb xauth x11-utils zip
 . tools/chroot.sh
+. tools/roots.sh
 
 # The committed tree, exported afresh; files whose content did not change
 # keep their times, so the builds below redo only what did. The web and
@@ -103,9 +104,7 @@ echo "release: Windows program $win, $(since "$step")"
 # development packages and the headers of the X extensions SDL loads at run
 # time.
 step=$(date +%s)
-makechroot "$cache/bullseye" bullseye g++ cmake make pkgconf dpkg-dev patchelf \
-    libgl1-mesa-dev libglu1-mesa-dev libjpeg62-turbo-dev libvorbis-dev libasound2-dev \
-    libx11-dev libxext-dev libxrandr-dev libxrender-dev libxxf86vm-dev x11proto-dev
+root_portable "$cache/bullseye"
 echo "release: build chroot $(since "$step")"
 step=$(date +%s)
 folder=$cache/stage/$name-linux-x86_64
