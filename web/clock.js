@@ -52,12 +52,13 @@
 // 4. The page draws each frame for the moment it will be seen, not the one
 //    it is read at: delay() gives how far, `refreshes` display refreshes.
 //    A refresh is the display's, not the page's frame rate: the smallest
-//    steady page-time step between readings, taken as the mean of the
-//    last 64 steps that lie within a quarter of their lower quartile. A
+//    steady page-time step between readings, taken as the median of the
+//    last 64 steps that lie from half to 1.25 times their lower quartile
+//    (a median, since a page's first steps are irregular). A
 //    page that misses refreshes (a slow frame, 40 frames a second on a 60
 //    Hz display, a 144 Hz display dropping most frames) still steps by one
 //    refresh a quarter of the time or more, and those steps are the ones
-//    counted. 1/60 s until 8 steps are known; at most 1/30 s: a page that
+//    counted. 1/60 s until 16 steps are known; at most 1/30 s: a page that
 //    never draws faster than 30 frames a second is taken for a 30 Hz
 //    display (a 60 Hz one whose every frame is late cannot be told apart).
 //
@@ -139,13 +140,12 @@ var webclock = (function () {
 
   // The display's refresh, ms (4. above).
   function refresh(state) {
-    if (state.gaps.length < 8) return 1000 / 60;
+    if (state.gaps.length < 16) return 1000 / 60;
     var sorted = state.gaps.slice().sort(function (a, b) { return a - b; });
-    var quartile = sorted[(sorted.length - 1) >> 2], sum = 0, count = 0;
-    sorted.forEach(function (g) {
-      if (g >= 0.5 * quartile && g <= 1.25 * quartile) { sum += g; count++; }
-    });
-    return Math.min(1000 / 30, sum / count);
+    var quartile = sorted[(sorted.length - 1) >> 2];
+    return Math.min(1000 / 30, median(sorted.filter(function (g) {
+      return g >= 0.5 * quartile && g <= 1.25 * quartile;
+    })));
   }
 
   // Seconds ahead of the clock the frame drawn after the latest reading is
