@@ -1,6 +1,8 @@
 // The whole show through the real binary: the shipped soundtrack played to
-// the end through the audio server, watched from the X server.
+// the end through an audio server of the test's own, watched from the X
+// server.
 #include "sound/sound.h"
+#include "support/audioserver.h"
 #include "support/oggmaker.h"
 #include "support/runner.h"
 #include "support/xwindow.h"
@@ -24,15 +26,29 @@ static double secondsat(long clock)
     return clock / 1616.67;
 }
 
+// The sound's sink is removed 5 s in, while another is there: the server
+// moves the stream, and the show plays on to its end as if nothing had
+// happened.
 TEST(Show, PlaysByItselfToTheEnd)
 {
     xserver x({});
     ASSERT_TRUE(x.ok());
+    audioserver server;
+    ASSERT_GT(server.pid, 0) << readfile(server.runtime.path + "/log");
+    std::vector<std::string> env = server.env();
+    env.push_back(x.env());
     auto start = steady_clock::now();
-    child show({DEMOPLAYER}, SOURCE_DIR, {x.env()});
+    child show({DEMOPLAYER}, SOURCE_DIR, env);
 
     sleepuntil(start, 0.5);     // the black opening, clock below 1700
     screenshot opening = grabscreen(x.display);
+    sleepuntil(start, 5);
+    std::string first = server.index("sinks", "\tfirst\t");
+    std::string second = server.index("sinks", "\tsecond\t");
+    EXPECT_EQ(server.streamsink(), first) << "the show plays on the first sink";
+    EXPECT_EQ(server.pactl({"unload-module", server.index("modules", "sink_name=first")}).status, 0);
+    sleepuntil(start, 6);
+    EXPECT_EQ(server.streamsink(), second) << "the stream was moved";
     sleepuntil(start, 1 + secondsat(20000));    // bag photo and petals
     screenshot bag = grabscreen(x.display);
     // Alternating photos: the snapshot shows for half of every beat, and

@@ -45,9 +45,11 @@ CAPTURE_PACKAGES="ffmpeg"
 # its OSS emulation, X client libraries for the key and close tests; and
 # what the benchmarks compare against, which the tests run small: a GL call
 # recorder and replayer, and the reference Vorbis decoder; and the live
-# A/V rig's reference player (tests/av), mpv.
+# A/V rig's reference player (tests/av), mpv; and ccache, which the
+# builds use where it is installed (CMakeLists.txt), since the full tier
+# builds the same sources again in several trees and runs.
 TEST_PACKAGES="libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils libpulsedsp
-    libx11-dev libxtst-dev apitrace vorbis-tools mpv $CAPTURE_PACKAGES"
+    libx11-dev libxtst-dev apitrace vorbis-tools mpv ccache $CAPTURE_PACKAGES"
 # What the Windows build takes: the mingw-w64 cross-compilers (POSIX
 # threads) and tools, and what building Debian's source packages needs.
 WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
