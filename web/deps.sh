@@ -2,7 +2,9 @@
 # The libraries the show links, built with emcc from Debian's own source
 # packages into a cache folder: libjpeg-turbo (API 62, as libjpeg62-turbo),
 # libogg, and libvorbis with libvorbisfile. A library whose static archive
-# is already in the cache is not built again.
+# is already in the cache is not built again, and a prefix this machine
+# built before from the same script, compiler and sources is taken whole
+# (tools/debsource.sh, kept).
 #
 #   sh web/deps.sh CACHE     (web/build.sh runs it with build-web/deps)
 #
@@ -36,6 +38,8 @@ cmakebuild() {
     cmake --install "$build" >>"$build.log" 2>&1 || { tail -40 "$build.log"; exit 1; }
 }
 
+kept=$(kept web emcc libjpeg-turbo libogg libvorbis)
+takekept "$kept"
 if [ ! -e "$prefix/lib/libjpeg.a" ]; then
     echo "web deps: libjpeg-turbo" >&2
     src=$(fetch libjpeg-turbo)
@@ -53,3 +57,4 @@ if [ ! -e "$prefix/lib/libvorbisfile.a" ]; then
     cmakebuild "$src" "$cache/build-vorbis" -DBUILD_TESTING=OFF \
         -DOGG_INCLUDE_DIR="$prefix/include" -DOGG_LIBRARY="$prefix/lib/libogg.a"
 fi
+keep "$kept"

@@ -4,7 +4,9 @@
 # libogg, libvorbis with libvorbisfile as static archives, and SDL 1.2 as
 # SDL.dll (its licence, the LGPL, is then met by shipping the DLL). Only the
 # libraries are built, not their tools or tests. A library already in the
-# cache is not built again.
+# cache is not built again, and a prefix this machine built before from the
+# same script, compiler and sources is taken whole (tools/debsource.sh,
+# kept).
 #
 #   sh win/deps.sh CACHE     (win/build.sh runs it with build-win/deps)
 #
@@ -36,6 +38,8 @@ licence() {
     cp "$2/debian/copyright" "$prefix/licenses/$1.txt"
 }
 
+kept=$(kept win x86_64-w64-mingw32-g++-posix libjpeg-turbo libogg libvorbis libsdl1.2)
+takekept "$kept"
 if [ ! -e "$prefix/lib/libjpeg.a" ]; then
     echo "win deps: libjpeg-turbo" >&2
     src=$(fetch libjpeg-turbo)
@@ -83,3 +87,4 @@ if [ ! -e "$prefix/bin/SDL.dll" ]; then
         { tail -40 "$b.log"; exit 1; }
     licence libsdl1.2 "$src"
 fi
+keep "$kept"
