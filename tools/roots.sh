@@ -18,11 +18,12 @@ root_m32() {
         libasound2-dev libx11-dev libxtst-dev libgl1-mesa-dri libpulsedsp libasound2-plugins
 }
 
-# The release's build chroot: Debian 11 with the build tools, the show's
-# own development packages and the headers of the X extensions SDL loads at
-# run time (tools/release/release.sh).
+# The release's build chroot: Debian 11 with the build tools (ccache among
+# them, its cache kept in the chroot), the show's own development packages
+# and the headers of the X extensions SDL loads at run time
+# (tools/release/release.sh).
 root_portable() {
-    makechroot "$1" bullseye g++ cmake make pkgconf dpkg-dev patchelf \
+    makechroot "$1" bullseye g++ cmake make pkgconf dpkg-dev patchelf ccache \
         libgl1-mesa-dev libglu1-mesa-dev libjpeg62-turbo-dev libvorbis-dev libasound2-dev \
         libx11-dev libxext-dev libxrandr-dev libxrender-dev libxxf86vm-dev x11proto-dev
 }

@@ -10,7 +10,8 @@
 #   licenses/           the bundled libraries' copyright files
 #
 # Usage: portable.sh SOURCE WORK FOLDER: the show's source tree, a folder that
-# keeps downloaded sources and builds between runs, the folder to lay out.
+# keeps downloaded sources and the show's build between runs, the folder to
+# lay out.
 set -eu
 tools=$(cd "$(dirname "$0")" && pwd)
 source=$1
@@ -22,25 +23,28 @@ mkdir -p "$work/src"
 # to the X client libraries as Debian links it (its run-time loading of
 # them does not build against current Xlib headers). The show does its own
 # sound, so SDL's audio is left out; SDL loads the GL library at run time.
-if [ ! -f /etc/apt/sources.list.d/bookworm-src.list ]; then
-    echo "deb-src http://deb.debian.org/debian bookworm main" >/etc/apt/sources.list.d/bookworm-src.list
-    apt-get update -qq
-fi
-cd "$work/src"
-if ! ls -d libsdl1.2-*/ >/dev/null 2>&1; then
-    apt-get source -qq libsdl1.2/bookworm >"$work/source.log" 2>&1 ||
-        { tail -n 5 "$work/source.log"; echo "portable: SDL 1.2's source package could not be fetched"; exit 1; }
-fi
-sdl=$(ls -d "$work"/src/libsdl1.2-*/ | head -n1)
-prefix=$work/prefix
-if [ ! -f "$prefix/lib/libSDL-1.2.so.0" ]; then
-    rm -rf "$work/sdl" && cp -r "$sdl" "$work/sdl"
+# Built once into the chroot's /opt/sdl12 (the chroot is kept,
+# tools/chroot.sh), its copyright file beside it.
+prefix=/opt/sdl12
+if [ ! -f "$prefix/lib/libSDL-1.2.so.0" ] || [ ! -f "$prefix/copyright" ]; then
+    if [ ! -f /etc/apt/sources.list.d/bookworm-src.list ]; then
+        echo "deb-src http://deb.debian.org/debian bookworm main" >/etc/apt/sources.list.d/bookworm-src.list
+        apt-get update -qq
+    fi
+    cd "$work/src"
+    if ! ls -d libsdl1.2-*/ >/dev/null 2>&1; then
+        apt-get source -qq libsdl1.2/bookworm >"$work/source.log" 2>&1 ||
+            { tail -n 5 "$work/source.log"; echo "portable: SDL 1.2's source package could not be fetched"; exit 1; }
+    fi
+    sdl=$(ls -d "$work"/src/libsdl1.2-*/ | head -n1)
+    rm -rf "$work/sdl" "$prefix" && cp -r "$sdl" "$work/sdl"
     (cd "$work/sdl" && ./configure --prefix="$prefix" --disable-static --disable-rpath \
         --enable-sdl-dlopen --disable-x11-shared --disable-audio --disable-cdrom \
         --disable-video-ggi --disable-video-svga --disable-video-aalib --disable-video-caca \
         --disable-video-directfb --disable-nas --disable-esd --disable-arts >"$work/sdl.log" 2>&1 &&
         make -j2 >>"$work/sdl.log" 2>&1 && make install >>"$work/sdl.log" 2>&1) ||
         { tail -n 30 "$work/sdl.log"; exit 1; }
+    cp "$sdl/debian/copyright" "$prefix/copyright"
 fi
 
 # The show, against that SDL 1.2.
@@ -100,4 +104,4 @@ for lib in libvorbisfile.so.3 libvorbis.so.0 libogg.so.0 libjpeg.so.62 libGLU.so
     pkg=$(dpkg -S "*/$(basename "$file")" | head -n1 | cut -d: -f1)
     cp "/usr/share/doc/$pkg/copyright" "$folder/licenses/$pkg.copyright"
 done
-cp "$sdl/debian/copyright" "$folder/licenses/libsdl1.2.copyright"
+cp "$prefix/copyright" "$folder/licenses/libsdl1.2.copyright"
