@@ -74,7 +74,7 @@ keptroot() {
     shift 2
     cr_name=$(basename "$(dirname "$cr_link")")-$(basename "$cr_link")
     cr_key=$(echo "$cr_make $* $(date -u +%G-%V)" | sha256sum | cut -c1-16)
-    cr_store=${XDG_CACHE_HOME:-$HOME/.cache}/demoplayer/roots/$cr_name-$cr_key
+    cr_store=${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/demoplayer/roots/$cr_name-$cr_key
     locked "$cr_make" "$cr_store" "$@" || return 1
     find "$(dirname "$cr_store")" -maxdepth 1 -name "$cr_name-*" ! -name "$cr_name-$cr_key*" \
         -mtime +0 -exec rm -rf {} + 2>/dev/null || true

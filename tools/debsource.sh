@@ -47,7 +47,7 @@ kept() {
             apt-cache showsrc --only-source "$_p" | sed -n 's/^Version: //p' | sort -V | tail -n1
         done
     } | sha256sum | cut -c1-16)
-    echo "${XDG_CACHE_HOME:-$HOME/.cache}/demoplayer/$_name-$_key"
+    echo "${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/demoplayer/$_name-$_key"
 }
 takekept() {
     [ -d "$1" ] && [ -z "$(ls -A "$cache/prefix/lib" 2>/dev/null)" ] || return 0
