@@ -47,6 +47,11 @@ async function main() {
     const reference = nativeframe(t, path.join(dir, `${t}.png`));
     const page = await open(browser, `?at=${t}`);
     const status = await exited(page, 180000);
+    // The frame is drawn outside an animation frame, and an engine shows a
+    // WebGL canvas's new picture at its next paint: Firefox's screenshot
+    // before that paint is the picture shown before (black) on a busy
+    // machine. Two animation frames later, a paint has been.
+    await page.evaluate(() => new Promise((shown) => requestAnimationFrame(() => requestAnimationFrame(shown))));
     const shot = Buffer.from(await page.screenshot());
     const r = await compare(judge, reference, shot, 24);
     const alpha = await page.evaluate(() => (Module.ctx ? Module.ctx.getContextAttributes().alpha : 'no context'));

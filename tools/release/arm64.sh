@@ -36,8 +36,9 @@ sysroot=$cache/sysroot
 root_arm64build "$sysroot"
 # Debian 11 links some development names to their libraries by absolute
 # paths (libpthread.so -> /lib/...), which the linker would follow out of
-# the root and then take the static library instead: made relative.
-find "$sysroot" -type l -lname '/*' | while read -r link; do
+# the root and then take the static library instead: made relative (the
+# root's own links, not the link to the kept root that $sysroot is).
+find "$sysroot/" -type l -lname '/*' | while read -r link; do
     ln -sfn "$(realpath -m --relative-to="$(dirname "$link")" "$sysroot$(readlink "$link")")" "$link"
 done
 
