@@ -135,7 +135,9 @@ run() {
 
 check() {
     suite=$1
-    chroot=$cache/$suite
+    # The root's own path (the suite's folder links to the machine's kept
+    # root): the show's /proc entries name the files by it.
+    chroot=$(readlink -f "$cache/$suite")
     step=$(date +%s)
     # The default sound device goes to the audio server, as a desktop's
     # sound server sets it.
