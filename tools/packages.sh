@@ -46,7 +46,7 @@ CAPTURE_PACKAGES="ffmpeg"
 # what the benchmarks compare against, which the tests run small: a GL call
 # recorder and replayer, and the reference Vorbis decoder; and the live
 # A/V rig's reference player (tests/av), mpv; and ccache, which the
-# builds use where it is installed (CMakeLists.txt), since the full tier
+# builds use where it is installed (cmake/ccache.cmake), since the full tier
 # builds the same sources again in several trees and runs.
 TEST_PACKAGES="libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils libpulsedsp
     libx11-dev libxtst-dev apitrace vorbis-tools mpv ccache $CAPTURE_PACKAGES"

@@ -15,7 +15,7 @@ need xdotool
 ensureheadless
 began=$(date +%s)
 # The clone's place is the same in every run, so that its compiles are
-# ccache's hits from the last run (CMakeLists.txt).
+# ccache's hits from the last run (cmake/ccache.cmake).
 clone=$PWD/build-order
 rm -rf "$clone"
 git clone -q . "$clone"
