@@ -73,12 +73,14 @@
 //    question, until its latency is known, by asking its sound process
 //    while holding a lock its sound callback also takes; the two now and
 //    then wait for each other for good and the page freezes: it is never
-//    asked, its clock is currentTime, and the latency it reports is drawn
-//    behind: 29 to 42 ms in three starts on Debian 12 with PulseAudio, 35
-//    taken (to measure again: outputLatency a second into the show, then
-//    the live A/V rig, tests/av). Elsewhere Firefox is asked. Chromium shows a canvas frame two refreshes after
-//    the animation frame that drew it (its compositor, then its display
-//    compositor) and its output timestamps are exact: 2 refreshes.
+//    asked, its clock is currentTime, drawn 50 ms behind: the latency it
+//    reports (29 to 42 ms in three starts on Debian 12 with PulseAudio)
+//    and some 15 ms its output adds beyond it (with 35 ms, the live A/V
+//    rig, tests/av, saw the picture 17 ms early, the median of 16 runs).
+//    Elsewhere Firefox is asked. Chromium shows a canvas frame two
+//    refreshes after the animation frame that drew it (its compositor,
+//    then its display compositor), and its output timestamps are exact:
+//    2 refreshes.
 //    Firefox shows it about one refresh later, but its clock runs about
 //    as much ahead of the sound (its output latency leaves some out): 0.
 //    WebKit's GStreamer ports (WebKit on Linux: WebKitGTK, WPE) say their
@@ -158,7 +160,7 @@ var webclock = (function () {
   function lead(engine) {
     if (engine.chrome) return { refreshes: 2, unreported: 0, asks: true };
     var linux = /^Linux/.test(engine.platform);
-    if (engine.vendor === '' && linux) return { refreshes: 0, unreported: 0.035, asks: false };
+    if (engine.vendor === '' && linux) return { refreshes: 0, unreported: 0.05, asks: false };
     var gstreamer = engine.vendor === 'Apple Computer, Inc.' && linux && engine.latency === 0;
     return { refreshes: 0, unreported: gstreamer ? 0.04 : 0, asks: true };
   }

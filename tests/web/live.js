@@ -3,13 +3,17 @@
 // with WEB_WINDOW=1 for Chromium), its sound through the audio server: the
 // show plays from the click, the rig records 18 s from clock 39000 (the
 // flashes start at 41075, a beat every 619 ms), then Escape ends it with
-// "zOT!". Passes when at least 20 flashes pair with kicks and the page's
-// kick-to-flash time is within `bound` ms of the reference player's
-// on the same rig, given as RIG_REFERENCE ("FLASHES MS", what
-// `tests/av/rig.sh reference` printed in the same run). The bound is each
-// engine's widest figure in ten runs on one machine (docs/measured.md) and
-// some 10 ms more: Chromium +10 to +32 ms, 45; Firefox -29 to +14, 40;
-// WebKit -25 to +15, 35.
+// "zOT!". Each start must pair at least 20 flashes with kicks; the page's
+// kick-to-flash time, less the reference player's on the same rig (given
+// as RIG_REFERENCE, "FLASHES MS", what `tests/av/rig.sh reference`
+// printed in the same run), must lie within `bound` ms: each engine's
+// widest figure in ten runs on one machine (docs/measured.md) and some
+// 10 ms more. Chromium and WebKit learn where their output is and are
+// judged on one start: +10 to +32 ms, bound 45; -25 to +15, 35. Firefox
+// on Linux is never asked (web/clock.js) and its output's delay differs
+// from start to start by as much as 60 ms: it is judged on the median of
+// three starts in one browser, -30 to +30 with its hold-back, bound 40.
+// What one start can and cannot show is in docs/sync.md.
 //
 //   node tests/web/live.js   (from the repository root, site at SITE_URL)
 'use strict';
@@ -21,12 +25,10 @@ const path = require('path');
 const { engine, launch, version, open, until, said, exited, escape, released, fail } = require('./browser');
 
 const bound = { chromium: 45, firefox: 40, webkit: 35 }[engine];   // ms
+const starts = { chromium: 1, firefox: 3, webkit: 1 }[engine];
 
-async function main() {
-  const reference = Number((process.env.RIG_REFERENCE || '').split(' ')[1]);
-  assert.ok(Number.isFinite(reference), 'RIG_REFERENCE: the reference player\'s figure');
-  const browser = await launch();
-  const which = await version(browser);
+// One start of the show in a new page of `browser`: the rig's "FLASHES MS".
+async function start(browser) {
   const page = await open(browser);
   await until(page, () => document.getElementById('prompt').textContent === 'click to start', 180000);
   await page.evaluate(() => { Module.onframe = (clock) => { window.clock = clock; }; });
@@ -39,13 +41,27 @@ async function main() {
   assert.strictEqual(await exited(page, 60000), 0);
   await released(page);
   assert.deepStrictEqual(said(page), ['zOT!']);
-  const measured = execFileSync('python3', ['tests/av/avsync.py', recording]).toString().trim();
+  const measured = execFileSync('python3', ['tests/av/avsync.py', recording]).toString().trim().split(' ').map(Number);
   fs.rmSync(dir, { recursive: true });
   await page.close();
+  return measured;
+}
+
+async function main() {
+  const reference = Number((process.env.RIG_REFERENCE || '').split(' ')[1]);
+  assert.ok(Number.isFinite(reference), 'RIG_REFERENCE: the reference player\'s figure');
+  const browser = await launch();
+  const which = await version(browser);
+  const offsets = [];
+  for (let n = 0; n < starts; n++) {
+    const [flashes, ms] = await start(browser);
+    offsets.push(ms - reference);
+    console.log(`live rig: ${which}: ${flashes} ${ms.toFixed(1)} (flashes, ms from kick to flash); show - reference ${(ms - reference).toFixed(1)} ms`);
+    assert.ok(flashes >= 20, `${engine}: too few flashes paired with kicks`);
+  }
   await browser.close();
-  const offset = Number(measured.split(' ')[1]) - reference;
-  console.log(`live rig: ${which}: ${measured} (flashes, ms from kick to flash); show - reference ${offset.toFixed(1)} ms (bound ${bound})`);
-  assert.ok(Number(measured.split(' ')[0]) >= 20, `${engine}: too few flashes paired with kicks`);
+  const offset = offsets.sort((a, b) => a - b)[offsets.length >> 1];
+  console.log(`live rig: ${engine}: show - reference ${offset.toFixed(1)} ms${starts > 1 ? `, the median of ${starts} starts` : ''} (bound ${bound})`);
   assert.ok(Math.abs(offset) <= bound, `${engine}: the picture is ${offset.toFixed(0)} ms off the sound`);
   console.log('live: passed');
 }
