@@ -12,8 +12,7 @@
 // judged on one start: +10 to +32 ms, bound 45; -25 to +15, 35. Firefox
 // on Linux is never asked (web/clock.js) and its output's delay differs
 // from start to start by as much as 60 ms: it is judged on the median of
-// three starts in one browser, -30 to +30 with its hold-back, bound 40.
-// What one start can and cannot show is in docs/sync.md.
+// three starts in one browser, -14 to +7 in five rounds, bound 40.
 //
 //   node tests/web/live.js   (from the repository root, site at SITE_URL)
 'use strict';
