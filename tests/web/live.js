@@ -6,13 +6,13 @@
 // "zOT!". Each start must pair at least 20 flashes with kicks; the page's
 // kick-to-flash time, less the reference player's on the same rig (given
 // as RIG_REFERENCE, "FLASHES MS", what `tests/av/rig.sh reference`
-// printed in the same run), must lie within `bound` ms: each engine's
-// widest figure in ten runs on one machine (docs/measured.md) and some
-// 10 ms more. Chromium and WebKit learn where their output is and are
-// judged on one start: +10 to +32 ms, bound 45; -25 to +15, 35. Firefox
-// on Linux is never asked (web/clock.js) and its output's delay differs
-// from start to start by as much as 60 ms: it is judged on the median of
-// three starts in one browser, -14 to +7 in five rounds, bound 40.
+// printed in the same run), must lie within `bound`, 30 ms: five rounds
+// in a row on one machine (docs/measured.md) stayed within 17. Chromium
+// and WebKit learn where their output is and are judged on one start:
+// -0.3 to +15.7 ms and -3.9 to +6.3. Firefox on Linux is never asked
+// (web/clock.js) and its output's delay differs from start to start by as
+// much as 60 ms: it is judged on the median of three starts in one
+// browser, -16.2 to +16.1.
 //
 //   node tests/web/live.js   (from the repository root, site at SITE_URL)
 'use strict';
@@ -23,7 +23,7 @@ const os = require('os');
 const path = require('path');
 const { engine, launch, version, open, until, said, exited, escape, released, fail } = require('./browser');
 
-const bound = { chromium: 45, firefox: 40, webkit: 35 }[engine];   // ms
+const bound = 30;   // ms
 const starts = { chromium: 1, firefox: 3, webkit: 1 }[engine];
 
 // One start of the show in a new page of `browser`: the rig's "FLASHES MS".
