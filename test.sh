@@ -62,8 +62,9 @@ defaultbuild() {
 }
 
 # Once the stages' packages are in, the Debian roots the later stages use
-# (tools/roots.sh) are made in the background while the first stages run;
-# a stage that comes to its root first waits for it or makes it.
+# and the libraries they build from Debian's sources (tools/roots.sh) are
+# made in the background while the first stages run; a stage that comes
+# to one first waits for it or makes it.
 roots=
 packages() {
     wait "$fetcher" || { cat build/fetch.log; echo "packages: the download failed"; return 1; }
@@ -82,8 +83,9 @@ if [ -n "$full" ]; then
         [ -e "$script" ] || continue
         stage "$script" sh "$script"
     done
-    # The roots' maker ends before the tier does.
+    # The roots' maker ends before the tier does; when each was ready.
     [ -z "$roots" ] || wait "$roots" || true
+    [ -z "$roots" ] || grep '^roots.sh: ' build/roots.log || true
 fi
 echo "=== summary"
 printf '%s' "$summary"

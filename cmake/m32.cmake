@@ -4,7 +4,7 @@
 #
 #   cmake -S . -B build-m32 -DCMAKE_TOOLCHAIN_FILE=cmake/m32.cmake -DM32_ROOT=/path/to/root
 #
-# tests/stages/50-m32.sh makes the root (tools/i386root.sh) and runs what
+# tests/stages/50-m32.sh makes the root (tools/roots.sh) and runs what
 # this builds with it as the library root of qemu's i386 emulation. The
 # root is a sysroot: headers, libraries, the C library's start files and
 # the linker scripts' absolute paths are all taken from it; only the

@@ -52,18 +52,43 @@ root_arm64desktop() {
 }
 
 # Run as a command: every root at the place its user keeps it, one after
-# another (the mirror is the bottleneck, not the processors); a failure is
-# left to the stage that needs the root, which says why.
+# another (the mirror is the bottleneck, not the processors), and the
+# libraries the later stages build from Debian's sources (each kept for the
+# machine, tools/debsource.sh): the page's and the Windows program's beside
+# the roots, SDL 1.2 in the release's two build roots after them, at the
+# lowest priority, so that they take only what the stages leave of the
+# processors. Each user takes what is done, waits for what is being made
+# (its lock), and makes what is not; a failure is left to the stage that
+# needs it, which says why.
 if [ "${0##*/}" = roots.sh ]; then
     set -u
     cd "$(dirname "$0")/.."
     . tools/chroot.sh
+    began=$(date +%s)
     status=0
-    root_m32 "$PWD/${M32_BUILD:-build-m32}/root" || status=1
-    root_portable "$PWD/build-release/bullseye" || status=1
-    root_desktop "$PWD/build-release/bookworm" bookworm || status=1
-    root_desktop "$PWD/build-release/trixie" trixie || status=1
-    root_arm64build "$PWD/build-arm64/sysroot" || status=1
-    root_arm64desktop "$PWD/build-arm64/runtime" || status=1
+    # made NAME COMMAND...: COMMAND, then when it ended (s from the start).
+    made() {
+        _what=$1
+        shift
+        if "$@"; then _how=made; else _how=FAILED status=1; fi
+        echo "roots.sh: $_what $_how at $(($(date +%s) - began)) s"
+    }
+    (
+        made "the page's libraries" nice -n 19 sh web/deps.sh build-web/deps
+        made "the Windows program's libraries" nice -n 19 sh win/deps.sh build-win/deps
+        exit $status
+    ) &
+    libraries=$!
+    made "the i386 root" root_m32 "$PWD/${M32_BUILD:-build-m32}/root"
+    made "Debian 11's build root" root_portable "$PWD/build-release/bullseye"
+    made "Debian 12's desktop root" root_desktop "$PWD/build-release/bookworm" bookworm
+    made "Debian 13's desktop root" root_desktop "$PWD/build-release/trixie" trixie
+    made "the arm64 sysroot" root_arm64build "$PWD/build-arm64/sysroot"
+    made "the arm64 run-time root" root_arm64desktop "$PWD/build-arm64/runtime"
+    renice -n 19 -p $$ >/dev/null
+    made "SDL in the arm64 sysroot" sh tools/release/arm64.sh --sdl "$PWD/build-arm64"
+    made "SDL in Debian 11's build root" inchroot "$PWD/build-release/bullseye" -b "$PWD" \
+        /bin/sh "$PWD/tools/release/portable.sh" --sdl "$PWD/build-release/portable"
+    wait "$libraries" || status=1
     exit $status
 fi

@@ -16,6 +16,10 @@ cache=$1
 mkdir -p "$cache/src" "$cache/prefix"
 cache=$(cd "$cache" && pwd)
 prefix=$cache/prefix
+# One build of CACHE at a time: a second waits for the first (tools/roots.sh
+# builds these ahead of the stage that needs them), then finds it done.
+exec 9>"$cache/.lock"
+flock 9
 
 # Debian's Emscripten 3.1.6 with Node 20: the optimiser needs Node's global
 # module path, and programs cmake runs while configuring need fetch off.

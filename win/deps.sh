@@ -18,6 +18,10 @@ mkdir -p "$cache/src" "$cache/prefix/include" "$cache/prefix/lib" "$cache/prefix
     "$cache/prefix/licenses"
 cache=$(cd "$cache" && pwd)
 prefix=$cache/prefix
+# One build of CACHE at a time: a second waits for the first (tools/roots.sh
+# builds these ahead of the stage that needs them), then finds it done.
+exec 9>"$cache/.lock"
+flock 9
 toolchain=$(cd "$(dirname "$0")" && pwd)/toolchain.cmake
 . "$(dirname "$0")/../tools/debsource.sh"
 

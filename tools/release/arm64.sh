@@ -19,13 +19,15 @@
 # Usage: arm64.sh CACHE SOURCE BUILD FOLDER: the folder that keeps the root
 # and SDL between runs, the show's source tree, the show's build directory
 # (kept, so a second run rebuilds only what changed), the folder to lay
-# out. Needs root (mmdebstrap).
+# out. arm64.sh --sdl CACHE: the root and SDL alone (tools/roots.sh makes
+# them ahead). Needs root (mmdebstrap).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-cache=$1
-source=$2
-build=$3
-folder=$4
+if [ "$1" = --sdl ]; then
+    cache=$2 folder=
+else
+    cache=$1 source=$2 build=$3 folder=$4
+fi
 mkdir -p "$cache/src"
 
 . "$here/../packages.sh"
@@ -34,6 +36,10 @@ need clang binutils-aarch64-linux-gnu autotools-dev patchelf mmdebstrap qemu-use
 . "$here/../roots.sh"
 sysroot=$cache/sysroot
 root_arm64build "$sysroot"
+# What follows changes the kept root: one run at a time (a second waits,
+# then finds it done).
+exec 9>"$(readlink -f "$sysroot").lock-sdl"
+flock 9
 # Debian 11 links some development names to their libraries by absolute
 # paths (libpthread.so -> /lib/...), which the linker would follow out of
 # the root and then take the static library instead: made relative (the
@@ -61,6 +67,8 @@ if [ ! -f "$sysroot/usr/local/lib/libSDL-1.2.so.0" ]; then
         make -j2 >>"$cache/sdl.log" 2>&1 && make install DESTDIR="$sysroot" >>"$cache/sdl.log" 2>&1) ||
         { tail -n 30 "$cache/sdl.log"; exit 1; }
 fi
+exec 9>&-
+[ -n "$folder" ] || exit 0
 
 # The show, against that SDL 1.2.
 cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/arm64.cmake" \

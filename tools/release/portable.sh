@@ -11,12 +11,14 @@
 #
 # Usage: portable.sh SOURCE WORK FOLDER: the show's source tree, a folder that
 # keeps downloaded sources and the show's build between runs, the folder to
-# lay out.
+# lay out. portable.sh --sdl WORK: SDL alone (tools/roots.sh builds it ahead).
 set -eu
 tools=$(cd "$(dirname "$0")" && pwd)
-source=$1
-work=$2
-folder=$3
+if [ "$1" = --sdl ]; then
+    source= work=$2 folder=
+else
+    source=$1 work=$2 folder=$3
+fi
 mkdir -p "$work/src"
 
 # SDL 1.2 from Debian 12's source package, with Debian's patches, linked
@@ -24,8 +26,11 @@ mkdir -p "$work/src"
 # them does not build against current Xlib headers). The show does its own
 # sound, so SDL's audio is left out; SDL loads the GL library at run time.
 # Built once into the chroot's /opt/sdl12 (the chroot is kept,
-# tools/chroot.sh), its copyright file beside it.
+# tools/chroot.sh), its copyright file beside it; a second builder waits
+# for the first, then finds it built.
 prefix=/opt/sdl12
+exec 9>"$prefix.lock"
+flock 9
 if [ ! -f "$prefix/lib/libSDL-1.2.so.0" ] || [ ! -f "$prefix/copyright" ]; then
     if [ ! -f /etc/apt/sources.list.d/bookworm-src.list ]; then
         echo "deb-src http://deb.debian.org/debian bookworm main" >/etc/apt/sources.list.d/bookworm-src.list
@@ -46,6 +51,8 @@ if [ ! -f "$prefix/lib/libSDL-1.2.so.0" ] || [ ! -f "$prefix/copyright" ]; then
         { tail -n 30 "$work/sdl.log"; exit 1; }
     cp "$sdl/debian/copyright" "$prefix/copyright"
 fi
+exec 9>&-
+[ -n "$folder" ] || exit 0
 
 # The show, against that SDL 1.2.
 cmake -S "$source" -B "$work/show" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" \
