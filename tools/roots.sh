@@ -55,17 +55,15 @@ root_arm64desktop() {
 # another (the mirror is the bottleneck, not the processors), and the
 # libraries the later stages build from Debian's sources (each kept for the
 # machine, tools/debsource.sh): the page's and the Windows program's beside
-# the roots, SDL 1.2 in the release's two build roots after them. All at
-# the lowest priority, so that they take only what the stages leave of the
-# processors: a stage that waits for one leaves them all to it. Each user
-# takes what is done, waits for what is being made (its lock), and makes
-# what is not; a failure is left to the stage that needs it, which says
-# why.
+# the roots, SDL 1.2 in the release's two build roots after them, at the
+# lowest priority, so that they take only what the stages leave of the
+# processors. Each user takes what is done, waits for what is being made
+# (its lock), and makes what is not; a failure is left to the stage that
+# needs it, which says why.
 if [ "${0##*/}" = roots.sh ]; then
     set -u
     cd "$(dirname "$0")/.."
     . tools/chroot.sh
-    renice -n 19 -p $$ >/dev/null
     began=$(date +%s)
     status=0
     # made NAME COMMAND...: COMMAND, then when it ended (s from the start).
@@ -76,8 +74,8 @@ if [ "${0##*/}" = roots.sh ]; then
         echo "roots.sh: $_what $_how at $(($(date +%s) - began)) s"
     }
     (
-        made "the page's libraries" sh web/deps.sh build-web/deps
-        made "the Windows program's libraries" sh win/deps.sh build-win/deps
+        made "the page's libraries" nice -n 19 sh web/deps.sh build-web/deps
+        made "the Windows program's libraries" nice -n 19 sh win/deps.sh build-win/deps
         exit $status
     ) &
     libraries=$!
@@ -87,6 +85,7 @@ if [ "${0##*/}" = roots.sh ]; then
     made "Debian 13's desktop root" root_desktop "$PWD/build-release/trixie" trixie
     made "the arm64 sysroot" root_arm64build "$PWD/build-arm64/sysroot"
     made "the arm64 run-time root" root_arm64desktop "$PWD/build-arm64/runtime"
+    renice -n 19 -p $$ >/dev/null
     made "SDL in the arm64 sysroot" sh tools/release/arm64.sh --sdl "$PWD/build-arm64"
     made "SDL in Debian 11's build root" inchroot "$PWD/build-release/bullseye" -b "$PWD" \
         /bin/sh "$PWD/tools/release/portable.sh" --sdl "$PWD/build-release/portable"
