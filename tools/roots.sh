@@ -6,7 +6,8 @@
 # Making a root is mostly downloading and unpacking: done in the
 # background, it leaves the processors to the stages.
 #
-#   sh tools/roots.sh        makes every root below at its usual place
+#   sh tools/roots.sh        makes every root below at its usual place, then
+#                            the libraries built in and beside them (the end)
 #
 # Needs root (mmdebstrap, chroot); tools/chroot.sh must be sourced first.
 
