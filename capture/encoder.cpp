@@ -119,6 +119,9 @@ bool encoder::start(const std::vector<std::string>& argv)
         if (getppid() != parent)
             _exit(127);
         dup2(ends[0], 0);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         execv(args[0], args.data());
         _exit(127);
     }

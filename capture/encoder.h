@@ -45,7 +45,8 @@ class encoder {
 public:
     // Starts argv[0] (a full path) reading our pipe as its standard input.
     // It runs in a process group of its own, so a terminal's Ctrl-C comes
-    // to us alone, and dies with us if we are killed outright.
+    // to us alone, and dies with us if we are killed outright. It blocks no
+    // signal, whatever we block.
     bool start(const std::vector<std::string>& argv);
     // Hands over one frame of `framebytes`. False once ffmpeg has gone.
     bool write(const unsigned char* frame);

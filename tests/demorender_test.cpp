@@ -202,15 +202,23 @@ TEST(Demorender, FailuresSayWhatIsWrongAndLeaveNothing)
     EXPECT_TRUE(entries(d.path).empty());
 }
 
-// Any process still running with `path` in its command line.
-static bool running(const std::string& path)
+// The process still running with `path` in its command line: its pid, or "".
+static std::string running(const std::string& path)
 {
     for (const std::string& pid : entries("/proc")) {
         std::string cmdline = readfile("/proc/" + pid + "/cmdline");
         if (cmdline.find(path) != std::string::npos)
-            return true;
+            return pid;
     }
-    return false;
+    return "";
+}
+
+// The signals a process or thread blocks, from its /proc status.
+static unsigned long long blocked(const std::string& dir)
+{
+    std::string status = readfile(dir + "/status");
+    std::size_t at = status.find("SigBlk:");
+    return at == std::string::npos ? ~0ull : std::stoull(status.substr(at + 7), nullptr, 16);
 }
 
 TEST(Demorender, InterruptedCaptureStopsFfmpegAndLeavesNoFile)
@@ -225,6 +233,14 @@ TEST(Demorender, InterruptedCaptureStopsFfmpegAndLeavesNoFile)
             usleep(50000);
         ASSERT_TRUE(exists(partial)) << "ffmpeg never started writing";
         usleep(500000);
+        // The stop signals are blocked, to be taken between frames rather
+        // than run a handler in the middle of a GL call; ffmpeg, started
+        // meanwhile, blocks none of them.
+        const unsigned long long stops = 1ull << (SIGINT - 1) | 1ull << (SIGTERM - 1) | 1ull << (SIGHUP - 1);
+        EXPECT_EQ(blocked("/proc/" + std::to_string(c.pid)) & stops, stops) << "demorender";
+        std::string encoder = running(partial);
+        ASSERT_NE(encoder, "");
+        EXPECT_EQ(blocked("/proc/" + encoder) & stops, 0u) << "ffmpeg";
         if (how)
             kill(c.pid, how);
         else
@@ -233,6 +249,6 @@ TEST(Demorender, InterruptedCaptureStopsFfmpegAndLeavesNoFile)
         EXPECT_EQ(r.status, 128 + (how ? how : SIGINT)) << r.out;
         EXPECT_NE(r.out.find("demorender: interrupted; " + out + " not written\n"), std::string::npos) << r.out;
         EXPECT_TRUE(entries(d.path).empty());
-        EXPECT_FALSE(running(partial)) << "ffmpeg still runs";
+        EXPECT_EQ(running(partial), "") << "ffmpeg still runs";
     }
 }
